@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs every Debian package Corvane needs to build, run, test and benchmark.
+# Idempotent: when everything is present it installs nothing and touches no package list.
+set -euo pipefail
+
+PACKAGES=(
+  # build
+  build-essential cmake ninja-build pkg-config git
+  # libraries
+  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libcurl4-openssl-dev
+  # run time: the X11 platform plugin, fonts
+  libqt6gui6 qt6-qpa-plugins fonts-dejavu-core
+  # test peers and the desktop rig used by end-to-end tests and screenshots
+  php-cli python3 python3-aiosmtpd python3-pyftpdlib curl
+  xvfb xauth openbox xdotool x11-utils imagemagick dbus-x11 at-spi2-core python3-pyatspi
+  # measurement and robustness
+  libbenchmark-dev clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all ${#PACKAGES[@]} packages present"
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "install-deps: installing ${missing[*]}"
+$SUDO apt-get update
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"

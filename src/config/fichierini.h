@@ -1,0 +1,55 @@
+#pragma once
+// "Corvane.cfg": Windows private-profile (INI) files and the settings record's load and save.
+
+#include "config/parametres.h"
+#include "platform/atomicfile.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <array>
+
+namespace corvane {
+
+inline const QString kNomConfig = QStringLiteral("Corvane.cfg");
+
+// One INI file in memory, following the Windows private-profile rules: section and key names
+// match without regard to case; a value is trimmed, loses one pair of enclosing double quotes
+// and is cut to 254 characters; every line the program does not know is kept as it was.
+class IniFile {
+public:
+    static IniFile fromBytes(const QByteArray& windows1252); // CR LF or LF line ends
+    QByteArray toBytes() const;                              // CR LF line ends
+
+    QString value(const QString& section, const QString& key) const; // "" when missing
+    // Replaces the key's line where it stands, adds a missing key at the end of its section
+    // and a missing section at the end of the file.
+    void setValue(const QString& section, const QString& key, const QString& value);
+
+private:
+    QList<QString> lines_;
+};
+
+struct ConfigKey {
+    const char* section; // UTF-8 source text, e.g. "ADRESSE FTP"
+    const char* key;     // UTF-8 source text, e.g. "fichier à transferer"
+    QString Parametres::*field = nullptr; // null for the ten addresses
+    int adresse = -1;                     // 0..9 for "Adresse N°1".."Adresse N°10"
+};
+// The 35 keys in file order.
+const std::array<ConfigKey, 35>& clesConfig();
+QString& champ(Parametres& p, const ConfigKey& k);
+
+// The executable's folder plus "Corvane.cfg".
+QString CheminConfig();
+// The value of one key of the file at path; "" when the file, section or key is missing.
+QString LireINI(const QString& path, const QString& section, const QString& key);
+// All 35 keys; a missing file gives empty fields.
+Parametres ChargeConfig(const QString& path);
+// All 35 keys written into the file, other lines kept; atomically and owner-only (0600).
+WriteResult SauveConfig(const Parametres& p, const QString& path);
+// Puts the defaults into p (leaving the fields the defaults do not name) and saves.
+WriteResult ini_par_defaut(Parametres& p, const QString& path);
+
+} // namespace corvane

@@ -1,0 +1,53 @@
+#pragma once
+// When the public address is fetched: the seconds counter, the three intervals and the rule
+// that a check coming due while another one (or its change actions) is under way waits for it.
+
+#include <QtGlobal>
+
+#include <array>
+
+namespace corvane {
+
+class CheckCycle {
+public:
+    // Interval of Option1(0), (1), (2) in ticks of one second: "2'", "10'", "1h".
+    static constexpr std::array<int, 3> kIntervalles{120, 600, 3600};
+
+    enum class Tick { Rien, Verifier, Differe };
+
+    // One second of running time with the interval button `choix` selected.
+    Tick tick(int choix)
+    {
+        ++compteur_;
+        if (choix < 0 || choix > 2 || compteur_ < kIntervalles[static_cast<std::size_t>(choix)]) {
+            return Tick::Rien;
+        }
+        compteur_ = 0;
+        if (occupe_) {
+            attente_ = true; // at most one waits
+            return Tick::Differe;
+        }
+        return Tick::Verifier;
+    }
+
+    qint32 compteur() const { return compteur_; }
+    bool occupe() const { return occupe_; }
+    void setOccupe(bool occupe) { occupe_ = occupe; }
+    // A check asked for while busy: remember it (at most one).
+    void differe() { attente_ = true; }
+    bool enAttente() const { return attente_; }
+    // Takes the waiting check, if any.
+    bool prendAttente()
+    {
+        const bool a = attente_;
+        attente_ = false;
+        return a;
+    }
+
+private:
+    qint32 compteur_ = 0;
+    bool occupe_ = false;
+    bool attente_ = false;
+};
+
+} // namespace corvane

@@ -1,0 +1,90 @@
+#include "platform/qtplatform.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QSoundEffect>
+
+namespace corvane {
+namespace {
+
+QMessageBox::Icon toQt(MessageBoxes::Icon icon)
+{
+    switch (icon) {
+    case MessageBoxes::Icon::Information:
+        return QMessageBox::Information;
+    case MessageBoxes::Icon::Question:
+        return QMessageBox::Question;
+    case MessageBoxes::Icon::Warning:
+        return QMessageBox::Warning;
+    case MessageBoxes::Icon::Critical:
+        return QMessageBox::Critical;
+    }
+    return QMessageBox::NoIcon;
+}
+
+std::unique_ptr<QSoundEffect> effect(const char* resource)
+{
+    auto e = std::make_unique<QSoundEffect>();
+    e->setSource(QUrl(QString::fromLatin1(resource)));
+    return e;
+}
+
+} // namespace
+
+bool QtMessageBoxes::ask(const QString& title, const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
+                    QApplication::activeWindow());
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void QtMessageBoxes::inform(const QString& title, const QString& text, Icon icon)
+{
+    QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
+}
+
+bool QtMessageBoxes::notify(const QString& channel, const QString& title, const QString& text,
+                            Icon icon)
+{
+    if (auto it = open_.find(channel); it != open_.end() && !it.value().isNull()) {
+        return false;
+    }
+    auto* box = new QMessageBox(toQt(icon), title, text, QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    // Outside text shown as plain text, never interpreted as markup.
+    box->setTextFormat(Qt::PlainText);
+    open_.insert(channel, box);
+    box->show();
+    return true;
+}
+
+QtSoundPlayer::QtSoundPlayer()
+    : change_(effect("qrc:/sounds/change.wav")), mail_(effect("qrc:/sounds/mail.wav"))
+{
+}
+
+QtSoundPlayer::~QtSoundPlayer() = default;
+
+void QtSoundPlayer::play(Sound sound)
+{
+    // Each sound keeps its own buffer; a new sound stops the one still playing.
+    change_->stop();
+    mail_->stop();
+    (sound == Sound::Change ? change_ : mail_)->play();
+}
+
+bool QtLinkOpener::open(const QUrl& url)
+{
+    const QString scheme = url.scheme().toLower();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
+        scheme != QLatin1String("mailto")) {
+        return false;
+    }
+    return QDesktopServices::openUrl(url);
+}
+
+} // namespace corvane

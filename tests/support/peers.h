@@ -1,0 +1,49 @@
+#pragma once
+// Real network peers (php -S, aiosmtpd, pyftpdlib, scripted fakes) started as processes on an
+// OS-chosen port of 127.0.0.1 and stopped when the Peer object goes away.
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace corvane::test {
+
+// A port of 127.0.0.1 that was free a moment ago.
+quint16 freePort();
+// Polls until something accepts TCP connections on 127.0.0.1:port, at most timeoutMs.
+bool waitForPort(quint16 port, int timeoutMs = 15000);
+
+class Peer {
+public:
+    Peer() = default;
+    Peer(const Peer&) = delete;
+    Peer& operator=(const Peer&) = delete;
+    ~Peer();
+
+    // Starts program with args ("{port}" in an argument is replaced by the chosen port) and
+    // waits until the port accepts connections. On failure, error() says why.
+    bool start(const QString& program, QStringList args, const QString& workDir = {},
+               int timeoutMs = 15000);
+    void stop();
+    quint16 port() const { return port_; }
+    QString error() const { return error_; }
+    QProcess* process() { return process_.get(); }
+
+private:
+    std::unique_ptr<QProcess> process_;
+    quint16 port_ = 0;
+    QString error_;
+};
+
+// php -S 127.0.0.1:PORT -t docRoot
+bool startPhp(Peer& peer, const QString& docRoot);
+
+// Path of a file in the source tree, e.g. sourcePath("resources/ip_check.php").
+QString sourcePath(const QString& relative);
+// The built corvane binary.
+QString corvaneBinary();
+
+} // namespace corvane::test
