@@ -1,11 +1,9 @@
 // PLACEHOLDER until page publishing lands: replaced whole by the publishing work.
 #include "ui/pagepublisher.h"
 
-#include <QWidget>
+#include "ui/readfiletxtwindow.h"
 
 namespace corvane {
-
-class ReadFileTxtWindow : public QWidget {};
 
 PagePublisher::PagePublisher(ConsoleLink&, QWidget*) {}
 PagePublisher::~PagePublisher() = default;
