@@ -1,40 +1,356 @@
-// PLACEHOLDER until the settings file lands.
 #include "config/fichierini.h"
 
+#include "platform/textcodec.h"
+
 #include <QCoreApplication>
+#include <QStringList>
+
+#include <optional>
 
 namespace corvane {
-IniFile IniFile::fromBytes(const QByteArray&)
+namespace {
+
+// A settings file is a few kilobytes; anything this large is not ours, and refusing it keeps a
+// stray huge file from being loaded whole or silently rewritten.
+constexpr qint64 kMaxConfigBytes = qint64(16) * 1024 * 1024;
+
+// The profile reader hands back at most 254 characters (a 255-character buffer and its NUL).
+constexpr qsizetype kMaxValueLength = 254;
+
+// The blanks the profile functions strip: the C locale's white space, not Unicode's, so a
+// no-break space (byte 0xA0) stays part of a name or value.
+bool isBlank(QChar c)
 {
-    return {};
+    switch (c.unicode()) {
+    case u' ':
+    case u'\t':
+    case u'\r':
+    case u'\n':
+    case u'\v':
+    case u'\f':
+        return true;
+    default:
+        return false;
+    }
 }
+
+QStringView trimBlanks(QStringView s)
+{
+    qsizetype begin = 0;
+    qsizetype end = s.size();
+    while (begin < end && isBlank(s[begin])) {
+        ++begin;
+    }
+    while (end > begin && isBlank(s[end - 1])) {
+        --end;
+    }
+    return s.sliced(begin, end - begin);
+}
+
+// Qt's case-insensitive comparison folds the Windows-1252 letters too (À/à, Š/š, Œ/œ, Ÿ/ÿ),
+// and leaves the signs that have no case ("°", "º") matching only themselves.
+bool sameName(QStringView a, QStringView b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+struct ParsedLine {
+    enum Kind { Other, Section, Key } kind = Other;
+    QStringView name;  // section or key name, blanks removed
+    QStringView value; // raw text after the first '=' (keys only)
+};
+
+// Lines that are neither a section header nor "name=value" (comments, junk, blank lines) are
+// never matched: they are only carried through to the rewritten file.
+ParsedLine parse(QStringView line)
+{
+    const QStringView t = trimBlanks(line);
+    if (t.isEmpty() || t.front() == u';') {
+        return {};
+    }
+    if (t.front() == u'[') {
+        const qsizetype close = t.lastIndexOf(u']');
+        if (close > 0) {
+            return {ParsedLine::Section, trimBlanks(t.sliced(1, close - 1)), {}};
+        }
+        return {};
+    }
+    const qsizetype eq = t.indexOf(u'=');
+    if (eq < 0) {
+        return {};
+    }
+    return {ParsedLine::Key, trimBlanks(t.first(eq)), t.sliced(eq + 1)};
+}
+
+QString cleanValue(QStringView raw)
+{
+    QStringView v = trimBlanks(raw);
+    if (v.size() >= 2 && v.front() == u'"' && v.back() == u'"') {
+        v = v.sliced(1, v.size() - 2);
+    }
+    return v.first(std::min(v.size(), kMaxValueLength)).toString();
+}
+
+// A line break inside a value would split its line and let the rest of the text read as
+// other keys or sections; a blank keeps it on one line and reads back trimmed.
+QString oneLine(const QString& value)
+{
+    QString out = value;
+    for (QChar& c : out) {
+        if (c == u'\r' || c == u'\n') {
+            c = u' ';
+        }
+    }
+    return out;
+}
+
+struct SectionSpan {
+    qsizetype header = -1; // index of the "[name]" line
+    qsizetype end = -1;    // index just past the section's last line
+};
+
+// Only the first section of a name is ever looked at, for reading and for writing alike, as
+// the Windows profile functions do: a later section of the same name is inert text, so a key
+// that exists only there reads as missing and is written into the first section.
+std::optional<SectionSpan> findSection(const QList<QString>& lines, QStringView section)
+{
+    const QStringView wanted = trimBlanks(section);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const ParsedLine p = parse(lines[i]);
+        if (p.kind != ParsedLine::Section || !sameName(p.name, wanted)) {
+            continue;
+        }
+        qsizetype end = i + 1;
+        while (end < lines.size() && parse(lines[end]).kind != ParsedLine::Section) {
+            ++end;
+        }
+        return SectionSpan{i, end};
+    }
+    return std::nullopt;
+}
+
+// The first line of the section naming the key: later duplicates are never read nor changed.
+qsizetype findKey(const QList<QString>& lines, const SectionSpan& s, QStringView key)
+{
+    const QStringView wanted = trimBlanks(key);
+    for (qsizetype i = s.header + 1; i < s.end; ++i) {
+        const ParsedLine p = parse(lines[i]);
+        if (p.kind == ParsedLine::Key && sameName(p.name, wanted)) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+ReadResult readConfig(const QString& path)
+{
+    return readWholeFile(path, kMaxConfigBytes);
+}
+
+IniFile saveInto(IniFile ini, const Parametres& p)
+{
+    Parametres copy = p; // champ() hands out a writable reference
+    for (const ConfigKey& k : clesConfig()) {
+        ini.setValue(QString::fromUtf8(k.section), QString::fromUtf8(k.key), champ(copy, k));
+    }
+    return ini;
+}
+
+} // namespace
+
+IniFile IniFile::fromBytes(const QByteArray& windows1252)
+{
+    IniFile ini;
+    if (windows1252.isEmpty()) {
+        return ini;
+    }
+    const QString text = fromAnsi(windows1252);
+    ini.lines_ = text.split(u'\n');
+    // The last line break ends the last line; it does not open an empty one.
+    if (text.endsWith(u'\n')) {
+        ini.lines_.removeLast();
+    }
+    for (QString& line : ini.lines_) {
+        if (line.endsWith(u'\r')) {
+            line.chop(1);
+        }
+    }
+    return ini;
+}
+
 QByteArray IniFile::toBytes() const
 {
-    return {};
+    QString text;
+    for (const QString& line : lines_) {
+        text += line;
+        text += QStringLiteral("\r\n");
+    }
+    return toAnsi(text);
 }
-QString IniFile::value(const QString&, const QString&) const
+
+QString IniFile::value(const QString& section, const QString& key) const
 {
-    return {};
+    const auto s = findSection(lines_, section);
+    if (!s) {
+        return {};
+    }
+    const qsizetype at = findKey(lines_, *s, key);
+    if (at < 0) {
+        return {};
+    }
+    return cleanValue(parse(lines_[at]).value);
 }
-void IniFile::setValue(const QString&, const QString&, const QString&) {}
+
+void IniFile::setValue(const QString& section, const QString& key, const QString& value)
+{
+    const QString line = key + u'=' + oneLine(value);
+    const auto s = findSection(lines_, section);
+    if (!s) {
+        if (!lines_.isEmpty() && !trimBlanks(lines_.last()).isEmpty()) {
+            lines_.append(QString()); // a blank line between sections, as the files have
+        }
+        lines_.append(u'[' + section + u']');
+        lines_.append(line);
+        return;
+    }
+    const qsizetype at = findKey(lines_, *s, key);
+    if (at >= 0) {
+        lines_[at] = line;
+        return;
+    }
+    // After the section's last key, so that the blank line or comment that closes the
+    // section stays before the next header.
+    qsizetype insertAt = s->header + 1;
+    for (qsizetype i = s->header + 1; i < s->end; ++i) {
+        if (parse(lines_[i]).kind == ParsedLine::Key) {
+            insertAt = i + 1;
+        }
+    }
+    lines_.insert(insertAt, line);
+}
+
+const std::array<ConfigKey, 35>& clesConfig()
+{
+    static const std::array<ConfigKey, 35> keys = {{
+        {"Mot de passe", "raz", &Parametres::Raz},
+        {"IP", "Derniere IP", &Parametres::DerniereIP},
+        {"ADRESSE HTTP", "adresse de IP detect.php", &Parametres::AdresseDetect},
+        {"ADRESSE FTP", "Nom de domaine", &Parametres::NomDomaine},
+        {"ADRESSE FTP", "Mot de passe", &Parametres::MotDePasseFtp},
+        {"ADRESSE FTP", "ftp hebergeur", &Parametres::FtpHebergeur},
+        {"ADRESSE FTP", "fichier à transferer", &Parametres::FichierATransferer},
+        {"ADRESSE FTP", "emplacement et fichier", &Parametres::EmplacementFichier},
+        {"SERVER", "N°port In", &Parametres::PortIn},
+        {"OPTION", "Bip changement IP", &Parametres::BipChangement},
+        {"OPTION", "Sauve Log", &Parametres::SauveLog},
+        {"OPTION", "Upload fichier", &Parametres::UploadFichier},
+        {"OPTION", "Mail Auto", &Parametres::MailAuto},
+        {"OPTION", "Mode Debug", &Parametres::ModeDebug},
+        {"OPTION", "Color text console", &Parametres::CouleurConsole},
+        {"SMTP", "Serveur smtp", &Parametres::ServeurSmtp},
+        {"SMTP", "Message de", &Parametres::MessageDe},
+        {"SMTP", "Sujet", &Parametres::Sujet},
+        {"SMTP", "Message", &Parametres::Message},
+        {"SMTP", "Adresse N°1", nullptr, 0},
+        {"SMTP", "Adresse N°2", nullptr, 1},
+        {"SMTP", "Adresse N°3", nullptr, 2},
+        {"SMTP", "Adresse N°4", nullptr, 3},
+        {"SMTP", "Adresse N°5", nullptr, 4},
+        {"SMTP", "Adresse N°6", nullptr, 5},
+        {"SMTP", "Adresse N°7", nullptr, 6},
+        {"SMTP", "Adresse N°8", nullptr, 7},
+        {"SMTP", "Adresse N°9", nullptr, 8},
+        {"SMTP", "Adresse N°10", nullptr, 9},
+        {"REGLAGE", "Valeur_Bouton_Tempo", &Parametres::ValeurBoutonTempo},
+        {"REGLAGE", "Langage Int", &Parametres::LangageInt},
+        {"REGLAGE", "Taille fenetre", &Parametres::TailleFenetre},
+        {"REGLAGE", "Position H", &Parametres::PositionH},
+        {"REGLAGE", "Position V", &Parametres::PositionV},
+        {"REGLAGE", "Toujours visible", &Parametres::ToujoursVisible},
+    }};
+    return keys;
+}
+
+QString& champ(Parametres& p, const ConfigKey& k)
+{
+    if (k.field) {
+        return p.*(k.field);
+    }
+    return p.Adresses.at(static_cast<std::size_t>(k.adresse));
+}
+
 QString CheminConfig()
 {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/") + kNomConfig;
 }
-QString LireINI(const QString&, const QString&, const QString&)
+
+QString LireINI(const QString& path, const QString& section, const QString& key)
 {
-    return {};
+    const ReadResult r = readConfig(path);
+    if (!r.ok) {
+        return {};
+    }
+    return IniFile::fromBytes(r.data).value(section, key);
 }
-Parametres ChargeConfig(const QString&)
+
+Parametres ChargeConfig(const QString& path)
 {
-    return {};
+    Parametres p;
+    const ReadResult r = readConfig(path);
+    if (!r.ok) {
+        return p;
+    }
+    const IniFile ini = IniFile::fromBytes(r.data);
+    for (const ConfigKey& k : clesConfig()) {
+        champ(p, k) = ini.value(QString::fromUtf8(k.section), QString::fromUtf8(k.key));
+    }
+    return p;
 }
-WriteResult SauveConfig(const Parametres&, const QString&)
+
+WriteResult SauveConfig(const Parametres& p, const QString& path)
 {
-    return {true, {}};
+    const ReadResult r = readConfig(path);
+    if (!r.ok && !r.missing) {
+        // Rewriting from nothing would drop every line of the owner's file we could not see.
+        return {
+            false,
+            QStringLiteral("fichier existant illisible (%1), il n'a pas été réécrit").arg(r.error)};
+    }
+    const IniFile ini = saveInto(IniFile::fromBytes(r.data), p);
+    return writeFileAtomically(path, ini.toBytes(), FileAccess::OwnerOnly);
 }
+
 WriteResult ini_par_defaut(Parametres& p, const QString& path)
 {
+    p.Raz = QStringLiteral("non");
+    p.DerniereIP = QStringLiteral("xxx.xxx.xxx.xxx");
+    p.AdresseDetect = QStringLiteral("http://www.example.org/php/ip_check.php");
+    p.NomDomaine = QStringLiteral("monsite");
+    p.MotDePasseFtp = QStringLiteral("kkkkkkkk");
+    p.FtpHebergeur = QStringLiteral("ftp.example.org");
+    p.FichierATransferer = QStringLiteral("date.php");
+    p.EmplacementFichier = QStringLiteral("/ma_page/date.php");
+    p.BipChangement = QStringLiteral("0");
+    p.SauveLog = QStringLiteral("1");
+    p.UploadFichier = QStringLiteral("0");
+    p.MailAuto = QStringLiteral("0");
+    p.ModeDebug = QStringLiteral("0");
+    p.CouleurConsole = QStringLiteral("1");
+    p.ServeurSmtp = QStringLiteral("smtp.example.org");
+    p.MessageDe = QStringLiteral("msg_auto_velmo");
+    p.Sujet = QStringLiteral("Changement IP");
+    p.Message = QStringLiteral("Hello, voici ma nouvelle IP");
+    p.Adresses[0] = QStringLiteral("alice@example.org");
+    p.Adresses[1] = QStringLiteral("bob@example.net");
+    p.Adresses[2] = QStringLiteral("carol@example.org");
+    p.Adresses[3].clear();
+    p.Adresses[4].clear();
+    p.PortIn = QStringLiteral("81");
+    p.LangageInt = QStringLiteral("non");
+    p.TailleFenetre.clear();
+    p.PositionH.clear();
+    p.PositionV.clear();
     return SauveConfig(p, path);
 }
+
 } // namespace corvane
