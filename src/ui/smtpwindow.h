@@ -5,11 +5,19 @@
 
 #include <QWidget>
 
+#include <deque>
 #include <functional>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
 
 namespace corvane {
 
 class ConsoleLink;
+class RichTextView;
+class SmtpDialogue;
+struct ResultatEnvoi;
 
 class SmtpWindow : public QWidget {
     Q_OBJECT
@@ -26,6 +34,49 @@ public:
 
     // Bounds of each wait (connection, each reply), 30 000 ms unless set.
     void setDelais(int connexionMs, int reponseMs);
+
+    // For the windows that show it and for tests.
+    QString texteLog() const; // rtxtLog, exactly
+    QString TexteUTC() const { return texteUTC_; }
+    QString CorpsMail() const { return corpsMail_; }
+    int NumMail() const { return numMail_; }
+    QString Rapport() const { return rapport_; }
+    bool mailingEnCours() const { return enCours_; }
+    int mailingsEnAttente() const { return static_cast<int>(attente_.size()); }
+
+private:
+    struct Mailing {
+        QString corps;
+        std::function<void()> termine;
+    };
+
+    void demarreMailingSuivant();
+    void EnvoiSmtp();
+    void finEnvoi(const ResultatEnvoi& resultat);
+    void ajouteAuLog(const QString& entree);
+    QString entreeListe(int index) const;
+
+    ConsoleLink& console_;
+    Platform platform_;
+
+    RichTextView* rtxtLog_ = nullptr;
+    QLineEdit* text1_ = nullptr;
+    QLabel* Label1_ = nullptr;
+    QListWidget* List1_ = nullptr;
+    SmtpDialogue* ws_ = nullptr;
+
+    QString serveur_;
+    QString destinataire_;
+    QString expediteur_;
+    QString sujetMail_;
+    QString corpsMail_;
+    QString texteUTC_;
+    int numMail_ = 0;
+    QString rapport_;
+
+    bool enCours_ = false;
+    std::function<void()> termineEnCours_;
+    std::deque<Mailing> attente_;
 };
 
 } // namespace corvane
