@@ -1,10 +1,27 @@
 #pragma once
-// PLACEHOLDER: the page assembly window, replaced whole by the publishing work.
+// The debug window of the page assembly, read_file_txt: the fragment (short, top), the
+// template (middle) and the assembled page (bottom), shown as they were read and written.
+
+#include "publish/assemblage.h"
+
 #include <QWidget>
+
 namespace corvane {
+
+class RichTextView;
+
 class ReadFileTxtWindow : public QWidget {
     Q_OBJECT
 public:
-    using QWidget::QWidget;
+    explicit ReadFileTxtWindow(QWidget* parent = nullptr);
+
+    // Builds "date.php" from "date1.php" and "ip_actu" in the working directory and shows
+    // the three texts. The page is the exact bytes of both files; the boxes only display.
+    Assemblage traiteText();
+
+    RichTextView* RichTextBox1 = nullptr; // the template
+    RichTextView* RichTextBox2 = nullptr; // the fragment
+    RichTextView* RichTextBox3 = nullptr; // the page
 };
+
 } // namespace corvane

@@ -1,0 +1,46 @@
+#include "ui/readfiletxtwindow.h"
+
+#include "platform/textcodec.h"
+#include "publish/fragment.h"
+#include "ui/richtextview.h"
+
+#include <QVBoxLayout>
+
+namespace corvane {
+
+ReadFileTxtWindow::ReadFileTxtWindow(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("read_file_txt"));
+    setWindowTitle(QStringLiteral("LOG - Debug assemblage fichier "));
+    resize(640, 520);
+
+    const auto boite = [this](const char* nom) {
+        auto* b = new RichTextView(this);
+        b->setObjectName(QString::fromLatin1(nom));
+        b->setReadOnly(true);
+        b->setLineWrapMode(QTextEdit::NoWrap);
+        return b;
+    };
+    RichTextBox2 = boite("RichTextBox2");
+    RichTextBox1 = boite("RichTextBox1");
+    RichTextBox3 = boite("RichTextBox3");
+    RichTextBox2->setFixedHeight(90); // three lines of PHP
+
+    auto* colonne = new QVBoxLayout(this);
+    colonne->setContentsMargins(4, 4, 4, 4);
+    colonne->setSpacing(4);
+    colonne->addWidget(RichTextBox2);
+    colonne->addWidget(RichTextBox1, 1);
+    colonne->addWidget(RichTextBox3, 1);
+}
+
+Assemblage ReadFileTxtWindow::traiteText()
+{
+    Assemblage a = assemblePage(kFichierGabarit, kFichierIpActu, kFichierPage);
+    RichTextBox1->setText(fromAnsi(a.gabarit));
+    RichTextBox2->setText(fromAnsi(a.fragment));
+    RichTextBox3->setText(a.ok ? fromAnsi(a.page) : QString());
+    return a;
+}
+
+} // namespace corvane
