@@ -9,7 +9,7 @@ PACKAGES=(
   # libraries
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libcurl4-openssl-dev
   # run time: the X11 platform plugin, fonts
-  libqt6gui6 qt6-qpa-plugins fonts-dejavu-core
+  libqt6gui6 qt6-qpa-plugins fonts-dejavu-core fonts-liberation
   # test peers and the desktop rig used by end-to-end tests and screenshots
   php-cli python3 python3-aiosmtpd python3-pyftpdlib curl
   xvfb xauth openbox xdotool x11-utils imagemagick dbus-x11 at-spi2-core python3-pyatspi

@@ -96,6 +96,7 @@ public:
     DetecteIP* detecteur() { return detect_; }
     QWidget* aide() const;
     QWidget* about() const;
+    bool estDessus() const; // kept above other windows
 
     // Display sizes in pixels of the layout area (below the menu bar).
     static constexpr int kTwipsParPixel = 15;
@@ -112,7 +113,7 @@ private:
     void appliqueOptions(); // the option controls from the settings, after each load
     void lanceVerification();
     void detectionTerminee(const ResultatDetection& r);
-    void suiteChangement();  // steps after the mailing
+    void suiteChangement(); // steps after the mailing
     void finVerification();
     void tailleFenetre(int largeurTwips, int hauteurTwips);
     void appliqueDessus(bool dessus);
@@ -125,8 +126,8 @@ private:
     Parametres Parametres_;
     ConsoleLog log_;
     CheckCycle cycle_;
-    bool demarrageEnAttente_ = false; // Start's last steps wait for its first check
-    bool logEnEchec_ = false;         // the log file could not be written; said once
+    int startsEnAttente_ = 0; // Starts whose last steps wait for their first check
+    bool logEnEchec_ = false; // the log file could not be written; said once
     QPoint dernierePosition_;
 
     DetecteIP* detect_ = nullptr;

@@ -1,0 +1,306 @@
+"""A desktop for end-to-end runs of the real corvane binary.
+
+Desktop: Xvfb on a free display, a D-Bus session, the accessibility bus and openbox, so the
+program's windows are driven as a person would: buttons pressed and menus chosen through the
+accessibility tree, the window closed with the window manager's own key.
+Program: a temporary program folder holding a copy of the binary and its "Corvane.cfg".
+Peers: real servers (php -S, the SMTP sink, pyftpdlib) on free ports of 127.0.0.1.
+Everything started here is stopped by close().
+"""
+import os
+import re
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+SOURCE = HERE.parent.parent
+PYTHON = "/usr/bin/python3"
+DATE_TIME = rb"\d\d/\d\d/\d{4} \d\d:\d\d:\d\d"
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_for(predicate, timeout=15.0, what="condition"):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(0.1)
+    raise AssertionError(f"timed out after {timeout:.0f} s waiting for {what}")
+
+
+def wait_port(port, timeout=15.0):
+    def up():
+        try:
+            with socket.create_connection(("127.0.0.1", port), timeout=0.3):
+                return True
+        except OSError:
+            return False
+
+    wait_for(up, timeout, f"a server on port {port}")
+
+
+def cfg_bytes(sections):
+    """Settings file bytes (Windows-1252, CR LF) from {section: [(key, value), ...]}."""
+    out = []
+    for section, keys in sections.items():
+        out.append(f"[{section}]")
+        out.extend(f"{k}={v}" for k, v in keys)
+    return ("\r\n".join(out) + "\r\n").encode("cp1252")
+
+
+def log_pattern(entries, head=b""):
+    """A regular expression matching a log made of `entries` [(libelle, ip), ...] exactly,
+    the date and time of each entry being any valid stamp."""
+    parts = [re.escape(head)]
+    for libelle, ip in entries:
+        parts.append(re.escape(b"\n" + libelle + b"\r\n") + DATE_TIME +
+                     re.escape(b"\r\nIP = " + ip + b"\r\n"))
+    return re.compile(b"".join(parts) + rb"\Z", re.S)
+
+
+class Processes:
+    def __init__(self):
+        self.procs = []
+
+    def start(self, args, **kw):
+        kw.setdefault("stdout", subprocess.DEVNULL)
+        kw.setdefault("stderr", subprocess.DEVNULL)
+        p = subprocess.Popen(args, start_new_session=True, **kw)
+        self.procs.append(p)
+        return p
+
+    def stop(self, p, timeout=5):
+        if p.poll() is None:
+            try:
+                os.killpg(p.pid, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
+            try:
+                p.wait(timeout)
+            except subprocess.TimeoutExpired:
+                os.killpg(p.pid, signal.SIGKILL)
+                p.wait(timeout)
+
+    def close(self):
+        for p in reversed(self.procs):
+            self.stop(p)
+        self.procs.clear()
+
+
+class Desktop(Processes):
+    def __init__(self):
+        super().__init__()
+        r, w = os.pipe()
+        self.xvfb = self.start(["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24",
+                                "-nolisten", "tcp"], pass_fds=(w,))
+        os.close(w)
+        with os.fdopen(r) as f:
+            number = f.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        self.display = f":{number}"
+        os.environ["DISPLAY"] = self.display
+        out = subprocess.run(["dbus-launch", "--sh-syntax"], capture_output=True, text=True,
+                             check=True).stdout
+        self.dbus_pid = None
+        for name, value in re.findall(r"(\w+)='?([^';\n]*)'?;", out):
+            if name == "DBUS_SESSION_BUS_ADDRESS":
+                os.environ[name] = value
+            elif name == "DBUS_SESSION_BUS_PID":
+                self.dbus_pid = int(value)
+        self.start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
+        self.start(["openbox"])
+        time.sleep(0.5)
+        import pyatspi  # after DISPLAY and the session bus are set
+
+        self.atspi = pyatspi
+
+    def close(self):
+        super().close()
+        if self.dbus_pid:
+            try:
+                os.kill(self.dbus_pid, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
+            self.dbus_pid = None
+
+    def screenshot(self, path, window_name=None):
+        target = "root"
+        if window_name:
+            ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name",
+                                  f"^{re.escape(window_name)}$"], capture_output=True,
+                                 text=True).stdout.split()
+            if ids:
+                target = ids[-1]
+        subprocess.run(["import", "-window", target, "-frame", str(path)], check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+class Program:
+    """The real corvane in a program folder of its own (also its working directory)."""
+
+    def __init__(self, desktop, binary, cfg=None, files=None):
+        self.desktop = desktop
+        self.dir = Path(tempfile.mkdtemp(prefix="corvane-e2e-"))
+        shutil.copy2(binary, self.dir / "corvane")
+        if cfg is not None:
+            (self.dir / "Corvane.cfg").write_bytes(cfg)
+        for name, data in (files or {}).items():
+            (self.dir / name).write_bytes(data)
+        self.proc = None
+        self.app = None
+
+    def path(self, name):
+        return self.dir / name
+
+    def start(self, timeout=20):
+        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
+        self.out = open(self.dir.parent / (self.dir.name + ".out"), "wb")
+        self.proc = self.desktop.start([str(self.dir / "corvane")], cwd=self.dir, env=env,
+                                       stdout=self.out, stderr=subprocess.STDOUT)
+        self.app = wait_for(self._find_app, timeout, "the program in the accessibility tree")
+        wait_for(lambda: self.find("push button", "Start"), timeout, "the Start button")
+        return self
+
+    def _find_app(self):
+        desktop = self.desktop.atspi.Registry.getDesktop(0)
+        for app in desktop:
+            try:
+                if app is not None and app.name == "Corvane" and \
+                        app.get_process_id() == self.proc.pid:
+                    return app
+            except Exception:
+                continue
+        return None
+
+    def nodes(self, root=None):
+        stack = [root or self.app]
+        while stack:
+            n = stack.pop()
+            if n is None:
+                continue
+            yield n
+            try:
+                stack.extend(list(n))
+            except Exception:
+                pass
+
+    def find(self, role, name=None, root=None):
+        for n in self.nodes(root):
+            try:
+                if n.getRoleName() == role and (name is None or n.name == name):
+                    return n
+            except Exception:
+                continue
+        return None
+
+    def find_all(self, role, root=None):
+        return [n for n in self.nodes(root) if self._role(n) == role]
+
+    @staticmethod
+    def _role(n):
+        try:
+            return n.getRoleName()
+        except Exception:
+            return None
+
+    def act(self, role, name, action=0, timeout=10):
+        node = wait_for(lambda: self.find(role, name), timeout, f"{role} {name!r}")
+        node.queryAction().doAction(action)
+        return node
+
+    def press(self, caption):
+        return self.act("push button", caption)
+
+    def menu(self, caption):
+        return self.act("check menu item", caption) if self.find("check menu item", caption) \
+            else self.act("menu item", caption)
+
+    def label_texts(self):
+        return [n.name for n in self.find_all("label")]
+
+    def window_id(self, name="Corvane"):
+        ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.proc.pid),
+                              "--name", f"^{re.escape(name)}$"], capture_output=True,
+                             text=True).stdout.split()
+        return ids[0] if ids else None
+
+    def ask_close(self):
+        """Alt+F4 on the main window, as a person closes it; the exit question comes up."""
+        wid = wait_for(self.window_id, 10, "the main window")
+        subprocess.run(["xdotool", "windowactivate", "--sync", wid], check=False)
+        subprocess.run(["xdotool", "key", "--window", wid, "alt+F4"], check=True)
+        return wait_for(lambda: self.find("dialog") or self.find("alert"), 10,
+                        "the exit question")
+
+    def answer(self, yes):
+        caption = "&Yes" if yes else "&No"
+        node = wait_for(lambda: self.find("push button", caption) or
+                        self.find("push button", caption.replace("&", "")), 10,
+                        f"the {caption} button")
+        node.queryAction().doAction(0)
+
+    def quit(self, timeout=20):
+        self.ask_close()
+        self.answer(True)
+        self.proc.wait(timeout)
+        return self.proc.returncode
+
+    def stop(self):
+        if self.proc is not None:
+            self.desktop.stop(self.proc)
+
+    def cleanup(self):
+        self.stop()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+class PhpPage(Processes):
+    """php -S serving a folder; `answer.php` echoes the file `answer` so a test can change
+    what the page says, and the shipped ip_check.php answers the caller's address."""
+
+    def __init__(self):
+        super().__init__()
+        self.root = Path(tempfile.mkdtemp(prefix="corvane-php-"))
+        (self.root / "php").mkdir()
+        shutil.copy2(SOURCE / "resources" / "ip_check.php", self.root / "php" / "ip_check.php")
+        (self.root / "answer.php").write_text(
+            "<?php\n$f = __DIR__ . '/answer';\nif (!is_file($f)) { http_response_code(404);"
+            " echo 'Not Found'; exit; }\nheader('Cache-Control: no-store');\n"
+            "echo file_get_contents($f);\n")
+        self.port = free_port()
+        self.start(["php", "-S", f"127.0.0.1:{self.port}", "-t", str(self.root)])
+        wait_port(self.port)
+
+    def url(self, path="/answer.php"):
+        return f"http://127.0.0.1:{self.port}{path}"
+
+    def set_answer(self, text):
+        tmp = self.root / "answer.tmp"
+        tmp.write_bytes(text.encode() if isinstance(text, str) else text)
+        tmp.replace(self.root / "answer")
+
+    def remove_answer(self):
+        (self.root / "answer").unlink(missing_ok=True)
+
+    def close(self):
+        super().close()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+def binary_from_args():
+    if len(sys.argv) > 1 and sys.argv[1].startswith("--binary="):
+        return sys.argv.pop(1).split("=", 1)[1]
+    return os.environ.get("CORVANE_BINARY", str(SOURCE / "build" / "corvane"))

@@ -1,0 +1,69 @@
+"""One instance per program folder, on the real binary: a second start exits at once with
+status 0 and touches no file; a lock left by a killed run does not block the next start."""
+import os
+import signal
+import subprocess
+import time
+import unittest
+
+import harness as h
+
+BINARY = h.binary_from_args()
+
+
+def snapshot(folder):
+    return {p.name: (p.read_bytes(), p.stat().st_mtime_ns) for p in folder.iterdir()
+            if p.is_file()}
+
+
+class SingleInstance(unittest.TestCase):
+    def setUp(self):
+        self.desktop = h.Desktop()
+        cfg = h.cfg_bytes({"IP": [("Derniere IP", "1.2.3.4")],
+                           "OPTION": [("Sauve Log", "1")]})
+        self.p = h.Program(self.desktop, BINARY, cfg, {"corvane.log": b"\nold\r\n"})
+
+    def tearDown(self):
+        self.p.cleanup()
+        self.desktop.close()
+
+    def second_start(self):
+        env = dict(os.environ, QT_QPA_PLATFORM="xcb")
+        began = time.monotonic()
+        r = subprocess.run([str(self.p.path("corvane"))], cwd=self.p.dir, env=env,
+                           timeout=20, capture_output=True)
+        return r.returncode, time.monotonic() - began
+
+    def test_second_start_and_stale_lock(self):
+        self.p.start()
+        before = snapshot(self.p.dir)
+        windows = self.p.window_id()
+        code, seconds = self.second_start()
+        self.assertEqual(code, 0)
+        self.assertLess(seconds, 5)
+        self.assertEqual(snapshot(self.p.dir), before)
+        self.assertEqual(self.p.window_id(), windows)
+        self.assertIsNone(self.p.proc.poll(), "the first instance must be unaffected")
+
+        # A crash leaves its lock behind; the next start takes it over.
+        os.killpg(self.p.proc.pid, signal.SIGKILL)
+        self.p.proc.wait(10)
+        self.p.start()
+        self.assertIsNotNone(self.p.window_id())
+        self.assertEqual(self.p.quit(), 0)
+        self.assertEqual(os.stat(self.p.path("Corvane.cfg")).st_mode & 0o777, 0o600)
+
+    def test_first_start_writes_defaults_owner_only(self):
+        self.p.path("Corvane.cfg").unlink()
+        self.p.start()
+        h.wait_for(lambda: self.p.path("Corvane.cfg").exists(), 10, "the defaults file")
+        self.assertEqual(os.stat(self.p.path("Corvane.cfg")).st_mode & 0o777, 0o600)
+        h.wait_for(lambda: self.p.window_id("Aide Corvane"), 10, "the help window")
+        self.assertEqual(self.p.quit(), 0)
+        cfg = self.p.path("Corvane.cfg").read_bytes()
+        self.assertTrue(cfg.startswith(b"[Mot de passe]\r\nraz=non\r\n"))
+        self.assertIn(b"Adresse N\xb010=\r\n", cfg)
+
+
+if __name__ == "__main__":
+    unittest.main()
