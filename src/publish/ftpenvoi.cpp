@@ -247,6 +247,7 @@ void TransfertFtp::execute()
     char erreur[CURL_ERROR_SIZE] = {};
 
     curl_easy_setopt(h, CURLOPT_URL, url.url.constData());
+    curl_easy_setopt(h, CURLOPT_PATH_AS_IS, 1L); // the remote path exactly as configured
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "ftp");
     curl_easy_setopt(h, CURLOPT_USERNAME, utilisateur.constData());
     curl_easy_setopt(h, CURLOPT_PASSWORD, motDePasse.constData());

@@ -1,0 +1,28 @@
+# A pyftpdlib server that takes uploads slowly and notes each stored file, so a test can
+# change the page while an upload runs and count how many uploads reached the server.
+# Arguments: port user password root-folder received-list bytes-per-second
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.servers import FTPServer
+
+port, user, password, root, received, rate = sys.argv[1:7]
+
+
+class Dtp(ThrottledDTPHandler):
+    read_limit = int(rate)
+
+
+class Handler(FTPHandler):
+    dtp_handler = Dtp
+
+    def on_file_received(self, file):
+        with open(received, "a", encoding="utf-8") as f:
+            f.write(file + "\n")
+
+
+authorizer = DummyAuthorizer()
+authorizer.add_user(user, password, root, perm="elradfmw")
+Handler.authorizer = authorizer
+FTPServer(("127.0.0.1", int(port)), Handler).serve_forever()
