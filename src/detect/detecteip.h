@@ -1,11 +1,13 @@
 #pragma once
 // One request to the owner's detection page, whose whole body is the public address.
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QTimer;
 
 namespace corvane {
 
@@ -26,7 +28,7 @@ public:
     explicit DetecteIP(QObject* parent = nullptr);
     ~DetecteIP() override;
 
-    void setDelai(int ms);          // transfer time-out, 30 000 ms unless set
+    void setDelai(int ms);           // transfer time-out, 30 000 ms unless set
     void setTailleMax(qint64 bytes); // body cap, 64 KiB unless set
 
     // Starts one request. termine() is emitted exactly once, later, from the event loop
@@ -40,9 +42,17 @@ signals:
 
 private:
     void fin(ResultatDetection r);
+    void refuse(const QString& raison);
+    void enTetes();
+    void lit();
+    void acheve();
+    void abandonne();
 
     QNetworkAccessManager* nam_ = nullptr;
     QNetworkReply* reply_ = nullptr;
+    QTimer* chrono_ = nullptr; // bounds the whole request, however slowly the bytes come
+    QByteArray corps_;
+    int refusEnAttente_ = 0;
     int delaiMs_ = 30000;
     qint64 tailleMax_ = 64 * 1024;
 };
