@@ -4,6 +4,11 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
+
 namespace corvane {
 
 WriteResult writeFileAtomically(const QString& path, const QByteArray& data, FileAccess access)
@@ -12,10 +17,12 @@ WriteResult writeFileAtomically(const QString& path, const QByteArray& data, Fil
     if (!file.open(QIODevice::WriteOnly)) {
         return {false, file.errorString()};
     }
-    if (access == FileAccess::OwnerOnly &&
-        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+    // On the open descriptor, before any byte is written: QSaveFile may write through an
+    // unnamed temporary file, whose mode QFileDevice::setPermissions does not reach.
+    if (access == FileAccess::OwnerOnly && ::fchmod(file.handle(), S_IRUSR | S_IWUSR) != 0) {
+        const QString why = QString::fromLocal8Bit(std::strerror(errno));
         file.cancelWriting();
-        return {false, file.errorString()};
+        return {false, why};
     }
     if (file.write(data) != data.size()) {
         const QString why = file.errorString();

@@ -2,9 +2,13 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QStandardPaths>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace corvane {
 
@@ -16,28 +20,37 @@ SingleInstance::SingleInstance(const QString& programFolder)
                                  QCryptographicHash::Sha1)
             .toHex()
             .left(16);
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty()) {
+    QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (dir.isEmpty() || !QFileInfo(dir).isDir()) {
         dir = QDir::tempPath();
     }
     path_ = dir + QStringLiteral("/corvane-") + QString::fromLatin1(id) + QStringLiteral(".lock");
-    lock_ = std::make_unique<QLockFile>(path_);
-    lock_->setStaleLockTime(0); // only a dead owner makes a lock stale, never its age
 }
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance()
+{
+    if (fd_ >= 0) {
+        ::close(fd_); // releases the lock; the file stays for the next run to reuse
+    }
+}
 
 bool SingleInstance::acquire()
 {
-    if (lock_->tryLock(0)) {
+    if (fd_ >= 0) {
         return true;
     }
-    // A lock whose owner died is removed by tryLock itself; this covers a lock file that was
-    // left half written.
-    if (lock_->error() == QLockFile::LockFailedError && lock_->removeStaleLockFile()) {
-        return lock_->tryLock(0);
+    const QByteArray name = QFile::encodeName(path_);
+    const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        // No place for a lock: better to run than to refuse to start at all.
+        return true;
     }
-    return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    return true;
 }
 
 } // namespace corvane

@@ -167,6 +167,7 @@ class Program:
 
     def start(self, timeout=20):
         env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
+        self.stop()
         self.out = open(self.dir.parent / (self.dir.name + ".out"), "wb")
         self.proc = self.desktop.start([str(self.dir / "corvane")], cwd=self.dir, env=env,
                                        stdout=self.out, stderr=subprocess.STDOUT)
@@ -232,7 +233,7 @@ class Program:
         return [n.name for n in self.find_all("label")]
 
     def window_id(self, name="Corvane"):
-        ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.proc.pid),
+        ids = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.proc.pid),
                               "--name", f"^{re.escape(name)}$"], capture_output=True,
                              text=True).stdout.split()
         return ids[0] if ids else None
@@ -261,6 +262,9 @@ class Program:
     def stop(self):
         if self.proc is not None:
             self.desktop.stop(self.proc)
+        if getattr(self, "out", None):
+            self.out.close()
+            self.out = None
 
     def cleanup(self):
         self.stop()
