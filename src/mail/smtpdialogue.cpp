@@ -34,6 +34,7 @@ QString nomLocal()
 SmtpDialogue::SmtpDialogue(QObject* parent) : QObject(parent)
 {
     delai_.setSingleShot(true);
+    delai_.setTimerType(Qt::PreciseTimer);
     connect(&delai_, &QTimer::timeout, this, &SmtpDialogue::delaiExpire);
 }
 
@@ -290,6 +291,11 @@ void SmtpDialogue::lacheSocket()
     QTcpSocket* socket = socket_;
     socket_ = nullptr;
     socket->disconnect(this);
+    // A QUIT answered in the same packet as the end of data is still waiting in the
+    // socket's buffer: it goes out before the close.
+    if (socket->state() == QAbstractSocket::ConnectedState) {
+        socket->flush();
+    }
     socket->abort();
     socket->deleteLater();
 }
