@@ -147,6 +147,7 @@ private slots:
     void ownerOnlyMode();
     void saveThatCannotWrite_data();
     void saveThatCannotWrite();
+    void unreadableFileIsNotOverwritten_data();
     void unreadableFileIsNotOverwritten();
 };
 
@@ -594,22 +595,43 @@ void TestConfig::saveThatCannotWrite()
              QStringList{"afile"});
 }
 
+void TestConfig::unreadableFileIsNotOverwritten_data()
+{
+    QTest::addColumn<bool>("folder"); // else a file too large to be a settings file
+
+    QTest::newRow("folder in the file's place") << true;
+    QTest::newRow("file over 16 MiB") << false;
+}
+
 void TestConfig::unreadableFileIsNotOverwritten()
 {
-    // Root reads every file, so "cannot be read" is a folder standing where the file goes.
+    // Root reads every file, so "cannot be read" is a folder standing where the file goes, or
+    // a file too large to be taken for settings.
+    QFETCH(bool, folder);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath("Corvane.cfg");
-    QVERIFY(QDir().mkpath(path));
-    QVERIFY(writeRaw(path + "/inside", "kept"));
+    const QByteArray big = "[Perso]\r\nx=" + QByteArray(16 * 1024 * 1024, 'x') + "\r\n";
+    if (folder) {
+        QVERIFY(QDir().mkpath(path));
+        QVERIFY(writeRaw(path + "/inside", "kept"));
+    } else {
+        QVERIFY(writeRaw(path, big));
+    }
 
     Parametres p = distinctRecord();
     const WriteResult r = SauveConfig(p, path);
     QVERIFY(!r.ok);
     QVERIFY2(r.error.contains(QString::fromUtf8("illisible")), qPrintable(r.error));
-    QVERIFY(QFileInfo(path).isDir());
-    QCOMPARE(readAll(path + "/inside"), QByteArray("kept"));
+    if (folder) {
+        QVERIFY(QFileInfo(path).isDir());
+        QCOMPARE(readAll(path + "/inside"), QByteArray("kept"));
+    } else {
+        QVERIFY(readAll(path) == big);
+    }
     QCOMPARE(ChargeConfig(path), Parametres{});
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{"Corvane.cfg"});
 }
 
 QTEST_GUILESS_MAIN(TestConfig)
