@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <mutex>
 
 namespace corvane {
@@ -27,6 +26,7 @@ HotePort decoupeHebergeur(const QString& texte)
     const QString h = texte.trimmed();
     QString hote = h;
     QString port;
+    bool portDonne = false;
     if (h.startsWith(QLatin1Char('['))) {
         const qsizetype fin = h.indexOf(QLatin1Char(']'));
         if (fin < 0) {
@@ -41,11 +41,13 @@ HotePort decoupeHebergeur(const QString& texte)
                 return r;
             }
             port = reste.mid(1);
+            portDonne = true;
         }
     } else if (h.count(QLatin1Char(':')) == 1) {
         const qsizetype deuxPoints = h.indexOf(QLatin1Char(':'));
         hote = h.left(deuxPoints);
         port = h.mid(deuxPoints + 1);
+        portDonne = true;
     } else if (h.count(QLatin1Char(':')) > 1) {
         hote = QLatin1Char('[') + h + QLatin1Char(']'); // a bare IPv6 address
     }
@@ -53,7 +55,7 @@ HotePort decoupeHebergeur(const QString& texte)
         r.erreur = QStringLiteral("hébergeur ftp vide");
         return r;
     }
-    if (!port.isEmpty() || h.endsWith(QLatin1Char(':'))) {
+    if (portDonne) {
         bool nombre = false;
         const int n = port.toInt(&nombre, 10);
         const bool chiffres =
@@ -235,7 +237,6 @@ void TransfertFtp::execute()
     c.arret = arret_;
     c.donnees = fichier.data;
 
-    initialiseCurl();
     CURL* h = curl_easy_init();
     if (!h) {
         emit echec(QStringLiteral("curl indisponible"));
@@ -296,7 +297,10 @@ void TransfertFtp::execute()
     emit etape(etatEchec(rc, c.identifie));
 }
 
-EnvoiFtp::EnvoiFtp(QObject* parent) : QObject(parent) {}
+EnvoiFtp::EnvoiFtp(QObject* parent) : QObject(parent)
+{
+    initialiseCurl(); // once, on the owner's thread, before any worker uses curl
+}
 
 EnvoiFtp::~EnvoiFtp()
 {

@@ -353,6 +353,10 @@ void TestPageFiles::urlFtp_data()
                                          << "/x.php" << QByteArray("ftp://[::1]:21//x.php");
     QTest::newRow("ipv6 bare") << "2001:db8::1"
                                << "/x.php" << QByteArray("ftp://[2001:db8::1]//x.php");
+    QTest::newRow("ipv6 ending in ::") << "2001:db8::"
+                                       << "/x.php" << QByteArray("ftp://[2001:db8::]//x.php");
+    QTest::newRow("ipv6 bracketed, empty port") << "[::1]:"
+                                                << "/x.php" << QByteArray();
     QTest::newRow("spaces around host") << "  h  "
                                         << "/x.php" << QByteArray("ftp://h//x.php");
     QTest::newRow("empty host") << ""
