@@ -137,12 +137,12 @@ const QCursor& pointeurMain()
 }
 
 SourisLiens::SourisLiens(QTextEdit& box, LinkOpener& links)
-    : QObject(&box), box_(box), links_(links)
+    : QObject(&box), box_(box), viewport_(box.viewport()), links_(links)
 {
     // The box's own pointer, as it was before any link was met.
-    curseurNormal_ = box_.viewport()->cursor();
-    box_.viewport()->setMouseTracking(true);
-    box_.viewport()->installEventFilter(this);
+    curseurNormal_ = viewport_->cursor();
+    viewport_->setMouseTracking(true);
+    viewport_->installEventFilter(this);
 }
 
 void SourisLiens::MouseDown(double x, double y)
@@ -156,15 +156,17 @@ void SourisLiens::MouseDown(double x, double y)
 void SourisLiens::MouseMove(double x, double y)
 {
     if (ChercheLien(x, y, box_).EstLien) {
-        box_.viewport()->setCursor(pointeurMain());
+        viewport_->setCursor(pointeurMain());
     } else {
-        box_.viewport()->setCursor(curseurNormal_);
+        viewport_->setCursor(curseurNormal_);
     }
 }
 
 bool SourisLiens::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == box_.viewport()) {
+    // The viewport is compared as it was at the start: while the box is being destroyed,
+    // events still reach this filter and the box is no longer a text box.
+    if (watched == viewport_) {
         // A double click's second press comes as a double-click event and opens nothing more.
         if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseMove) {
             const auto* souris = static_cast<QMouseEvent*>(event);
@@ -189,14 +191,15 @@ Clic::Clic(QWidget& widget) : QObject(&widget), widget_(widget)
 bool Clic::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == &widget_) {
-        const auto* souris = static_cast<QMouseEvent*>(event);
         if (event->type() == QEvent::MouseButtonPress) {
-            appuye_ = souris->button() == Qt::LeftButton;
-        } else if (event->type() == QEvent::MouseButtonRelease &&
-                   souris->button() == Qt::LeftButton && appuye_) {
-            appuye_ = false;
-            if (widget_.rect().contains(souris->position().toPoint())) {
-                emit clicked();
+            appuye_ = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            const auto* souris = static_cast<QMouseEvent*>(event);
+            if (souris->button() == Qt::LeftButton && appuye_) {
+                appuye_ = false;
+                if (widget_.rect().contains(souris->position().toPoint())) {
+                    emit clicked();
+                }
             }
         }
     }

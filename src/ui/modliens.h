@@ -69,6 +69,7 @@ protected:
 
 private:
     QTextEdit& box_;
+    QWidget* viewport_;
     LinkOpener& links_;
     QCursor curseurNormal_;
 };
