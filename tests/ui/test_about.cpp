@@ -50,7 +50,6 @@ private slots:
     void clics();
     void cibles();
     void okFerme();
-    void fenetre();
 
 private:
     QPoint dernier_;
@@ -187,29 +186,6 @@ void TestAbout::okFerme()
     About b(links);
     QVERIFY(!b.label1()->font().underline());
     QVERIFY(!b.label2()->font().underline());
-}
-
-void TestAbout::fenetre()
-{
-    test::FakeLinks links;
-    About a(links);
-    QCOMPARE(a.objectName(), QStringLiteral("About"));
-    QCOMPARE(a.windowTitle(), QStringLiteral("About Brenn"));
-    QCOMPARE(a.size(), QSize(312, 264));
-    QVERIFY(!a.isModal());
-    QCOMPARE(a.command1()->text(), QStringLiteral("OK"));
-    QCOMPARE(a.findChild<QLabel*>(QStringLiteral("Label4"))->text(), QStringLiteral("Corvane"));
-    QVERIFY(a.findChild<QLabel*>(QStringLiteral("Label4"))->font().bold());
-    QCOMPARE(a.findChild<QLabel*>(QStringLiteral("Label3"))->text(), QStringLiteral("V 1.05"));
-    QVERIFY(!a.findChild<QLabel*>(QStringLiteral("Label5"))->text().isEmpty());
-    QCOMPARE(a.label1()->palette().color(QPalette::WindowText), QColor(0, 128, 0));
-    QCOMPARE(a.label2()->palette().color(QPalette::WindowText), QColor(0, 128, 0));
-    for (QWidget* w : {static_cast<QWidget*>(a.mail()), static_cast<QWidget*>(a.siteBrenn()),
-                       static_cast<QWidget*>(a.label1()), static_cast<QWidget*>(a.label2()),
-                       static_cast<QWidget*>(a.image2())}) {
-        QCOMPARE(w->cursor().shape(), Qt::BitmapCursor);
-    }
-    QCOMPARE(a.cursor().shape(), Qt::ArrowCursor);
 }
 
 QTEST_MAIN(TestAbout)

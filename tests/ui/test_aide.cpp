@@ -9,7 +9,6 @@
 #include "ui/richtextview.h"
 
 #include <QFile>
-#include <QGroupBox>
 #include <QLabel>
 #include <QPointer>
 #include <QRegularExpression>
@@ -72,7 +71,6 @@ private slots:
     void imagesChangentLaLangue();
     void langueGardeeALaReouverture();
     void legende();
-    void fenetre();
     void exempleEstLeFichierLivre();
     void exempleSeCharge();
     void adressesFictives();
@@ -177,33 +175,6 @@ void TestAide::legende()
         "Paramètres en grisé : option du logiciel et/ou non utilisé dans cette version");
     QCOMPARE(a.label2()->text(), attendu);
     QCOMPARE(a.label2()->text().split(QStringLiteral("\r\n")).size(), 3);
-}
-
-void TestAide::fenetre()
-{
-    Parametres p;
-    test::FakeLinks links;
-    Aide a(p, links);
-    QCOMPARE(a.objectName(), QStringLiteral("Aide"));
-    QCOMPARE(a.windowTitle(), QStringLiteral("Aide Corvane"));
-    QCOMPARE(a.size(), QSize(633, 682));
-    QCOMPARE(a.minimumSize(), a.maximumSize());
-    QVERIFY(!a.isModal());
-    QVERIFY(!(a.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
-    QCOMPARE(a.frame1()->title(), QStringLiteral("Fichier \"Corvane.cfg\""));
-    QCOMPARE(a.rt1()->toolTip(), QStringLiteral("Fichier Corvane.cfg"));
-    QCOMPARE(a.rt1()->palette().color(QPalette::Base), QColor(255, 255, 192));
-    QCOMPARE(a.image1()->toolTip(), QStringLiteral("langage Francais"));
-    QCOMPARE(a.image2()->toolTip(), QStringLiteral("International language"));
-    QCOMPARE(a.image1()->cursor().shape(), Qt::BitmapCursor);
-    QCOMPARE(a.image2()->cursor().shape(), Qt::BitmapCursor);
-    QCOMPARE(a.label3()->text(), QStringLiteral("Installation - Configuration"));
-    QVERIFY(!a.image1()->pixmap().isNull());
-    QVERIFY(!a.image2()->pixmap().isNull());
-    for (const char* nom :
-         {"Frame1", "RT1", "Label2", "RT2", "RT2eng", "Image1", "Image2", "Label3"}) {
-        QVERIFY2(a.findChild<QWidget*>(QLatin1String(nom)), nom);
-    }
 }
 
 // The sample shown in RT1 is the file shipped beside it, line for line, in Windows-1252 with
