@@ -9,7 +9,8 @@
 namespace corvane {
 
 PagePublisher::PagePublisher(ConsoleLink& console, QWidget* windowParent)
-    : console_(console), windowParent_(windowParent), envoi_(new EnvoiFtp(this))
+    : QObject(windowParent), console_(console), windowParent_(windowParent),
+      envoi_(new EnvoiFtp(this))
 {
     connect(envoi_, &EnvoiFtp::etat, this, &PagePublisher::Inet1_StateChanged);
 }

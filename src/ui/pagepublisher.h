@@ -19,6 +19,7 @@ class ReadFileTxtWindow;
 class PagePublisher : public QObject {
     Q_OBJECT
 public:
+    // windowParent owns the publisher and parents the debug window.
     explicit PagePublisher(ConsoleLink& console, QWidget* windowParent = nullptr);
     // Stops a running upload and joins its thread.
     ~PagePublisher() override;

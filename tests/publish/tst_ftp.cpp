@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -291,7 +292,7 @@ void TestFtp::envoiLentEtChangements()
     QFile::remove(recus);
 }
 
-// Going away in the middle of an upload stops it and joins the worker at once.
+// The main window going away in the middle of an upload stops it and joins the worker at once.
 void TestFtp::arretPendantEnvoi()
 {
     const QString recus = travail_->path() + QStringLiteral("/../recus-") +
@@ -310,13 +311,15 @@ void TestFtp::arretPendantEnvoi()
     console.params.FtpHebergeur = QStringLiteral("127.0.0.1:%1").arg(ftp.port());
     console.params.FichierATransferer = QStringLiteral("date.php");
     console.params.EmplacementFichier = QStringLiteral("/date.php");
-    auto pub = std::make_unique<PagePublisher>(console);
+    auto fenetre = std::make_unique<QWidget>(); // the main window owns the publisher
+    QPointer<PagePublisher> pub = new PagePublisher(console, fenetre.get());
 
     changement(console, *pub, kIp);
     QTRY_VERIFY_WITH_TIMEOUT(console.text.contains(QStringLiteral("Transfert ftp")), 10000);
     QElapsedTimer duree;
     duree.start();
-    pub.reset();
+    fenetre.reset();
+    QVERIFY(pub.isNull());
     QVERIFY2(duree.elapsed() < 3000, qPrintable(QString::number(duree.elapsed())));
     QTest::qWait(200); // no report may arrive for an object that is gone
     QVERIFY(console.entries.isEmpty());
