@@ -292,11 +292,10 @@ void TestSmtp::refus()
     QFETCH(QByteArray, envoye);
     FakeSmtp serveur;
     QVERIFY(serveur.ecoute());
-    FakeSmtp::Script s = FakeSmtp::scriptPour(envoye);
-    for (FakeSmtp::Pas& pas : s) {
-        if (pas.attendu == refusee) {
-            pas.reponse = reponse + "\r\n";
-        }
+    FakeSmtp::Script s =
+        FakeSmtp::scriptPour(envoye, {{refusee, FakeSmtp::Pas{refusee, reponse + "\r\n"}}});
+    if (refusee.isNull()) {
+        s[0].reponse = reponse + "\r\n";
     }
     serveur.ajouteScript(s);
     Banc b(serveur.adresse());
@@ -309,6 +308,8 @@ void TestSmtp::refus()
     QCOMPARE(serveur.connexions[0].recu, envoye);
     QCOMPARE(b.console.entries,
              QStringList{blocErreur(1, "ami@example.org", QString::fromLatin1(reponse))});
+    // QUIT was answered: the dialogue ended on the server's word, not on a time-out.
+    QVERIFY(!b.log().contains(QStringLiteral("Délai dépassé")));
 }
 
 void TestSmtp::serveurQuiRaccroche()

@@ -57,7 +57,6 @@ FakeSmtp::Script FakeSmtp::scriptPour(const QByteArray& attendu,
             pas.reponse = "250 ok\r\n";
         } else if (ligne == "DATA") {
             pas.reponse = "354 end with .\r\n";
-            enDonnees = true;
         } else if (ligne == "QUIT") {
             pas.reponse = "221 bye\r\n";
             pas.ferme = true;
@@ -65,6 +64,10 @@ FakeSmtp::Script FakeSmtp::scriptPour(const QByteArray& attendu,
         if (ecrase.contains(ligne)) {
             pas = ecrase.value(ligne);
             pas.attendu = ligne;
+        }
+        if (ligne == "DATA" && !enDonnees) {
+            // Only a DATA the server accepts opens the message lines.
+            enDonnees = pas.reponse.startsWith("354");
         }
         script.append(pas);
     }
