@@ -25,6 +25,7 @@ int main(int argc, char** argv)
     corvane::SystemClock clock;
     corvane::Console console(corvane::Platform{&boxes, &sound, &links, &clock},
                              corvane::CheminConfig());
+    boxes.setOwner(&console);
     console.Form_Load();
     console.show();
     return QApplication::exec();

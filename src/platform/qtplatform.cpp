@@ -35,14 +35,14 @@ std::unique_ptr<QSoundEffect> effect(const char* resource)
 bool QtMessageBoxes::ask(const QString& title, const QString& text)
 {
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
-                    QApplication::activeWindow());
+                    owner_);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }
 
 void QtMessageBoxes::inform(const QString& title, const QString& text, Icon icon)
 {
-    QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, QApplication::activeWindow());
+    QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, owner_);
     box.exec();
 }
 

@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QPointer>
+#include <QWidget>
 
 #include <memory>
 
@@ -15,12 +16,16 @@ namespace corvane {
 
 class QtMessageBoxes : public MessageBoxes {
 public:
+    // The window the modal boxes belong to (the main window). Never "the active window": that
+    // may be a box already closing, which would take the question down with it.
+    void setOwner(QWidget* owner) { owner_ = owner; }
     bool ask(const QString& title, const QString& text) override;
     void inform(const QString& title, const QString& text, Icon icon) override;
     bool notify(const QString& channel, const QString& title, const QString& text,
                 Icon icon) override;
 
 private:
+    QPointer<QWidget> owner_;
     QHash<QString, QPointer<QMessageBox>> open_;
 };
 

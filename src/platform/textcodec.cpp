@@ -39,10 +39,15 @@ QString fromAnsi(QByteArrayView bytes)
 
 QByteArray toAnsi(QStringView text)
 {
-    QByteArray out(text.size(), Qt::Uninitialized);
-    char* d = out.data();
+    QByteArray out;
+    out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
-        d[i] = encodeOne(text[i].unicode());
+        const char16_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
+            QChar::isLowSurrogate(text[i + 1].unicode())) {
+            ++i; // one character outside the code page gives one "?"
+        }
+        out.append(encodeOne(c));
     }
     return out;
 }

@@ -11,7 +11,7 @@ BINARY = h.binary_from_args()
 
 class Heart(unittest.TestCase):
     def setUp(self):
-        self.desktop = h.Desktop()
+        self.desktop = h.desktop()
         self.page = h.PhpPage()
         self.programs = []
 
@@ -19,7 +19,6 @@ class Heart(unittest.TestCase):
         for p in self.programs:
             p.cleanup()
         self.page.close()
-        self.desktop.close()
 
     def program(self, url, folder=None):
         cfg = h.cfg_bytes({

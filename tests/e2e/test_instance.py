@@ -18,14 +18,13 @@ def snapshot(folder):
 
 class SingleInstance(unittest.TestCase):
     def setUp(self):
-        self.desktop = h.Desktop()
+        self.desktop = h.desktop()
         cfg = h.cfg_bytes({"IP": [("Derniere IP", "1.2.3.4")],
                            "OPTION": [("Sauve Log", "1")]})
         self.p = h.Program(self.desktop, BINARY, cfg, {"corvane.log": b"\nold\r\n"})
 
     def tearDown(self):
         self.p.cleanup()
-        self.desktop.close()
 
     def second_start(self):
         env = dict(os.environ, QT_QPA_PLATFORM="xcb")
