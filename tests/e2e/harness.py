@@ -272,6 +272,41 @@ class Program:
         self.stop()
         shutil.rmtree(self.dir, ignore_errors=True)
 
+    def output_path(self):
+        """What the program wrote on its standard output and error (kept beside its folder)."""
+        return self.dir.parent / (self.dir.name + ".out")
+
+    def discard(self):
+        """cleanup(), and the output file beside the folder goes too."""
+        self.cleanup()
+        self.output_path().unlink(missing_ok=True)
+
+    def log(self):
+        return read_bytes(self.path("corvane.log"))
+
+    def wait_log(self, pattern, timeout=20, what=None):
+        """Waits until "corvane.log" matches the regular expression (bytes); the match."""
+        rx = re.compile(pattern, re.S) if isinstance(pattern, bytes) else pattern
+        return wait_for(lambda: rx.search(self.log()), timeout,
+                        what or f"{rx.pattern!r} in corvane.log")
+
+    def frame(self, title):
+        """The accessible frame of one of the program's windows, by its caption."""
+        for app_child in list(self.app):
+            try:
+                if app_child.name == title:
+                    return app_child
+            except Exception:
+                continue
+        return None
+
+    @staticmethod
+    def text_of(node):
+        """The whole text of an accessible text box, line ends as "\\n"."""
+        t = node.queryText()
+        s = t.getText(0, t.characterCount)
+        return s.replace("\r\n", "\n").replace("\u2029", "\n").replace("\r", "\n")
+
 
 class PhpPage(Processes):
     """php -S serving a folder; `answer.php` echoes the file `answer` so a test can change
@@ -325,3 +360,144 @@ def binary_from_args():
     if len(sys.argv) > 1 and sys.argv[1].startswith("--binary="):
         return sys.argv.pop(1).split("=", 1)[1]
     return os.environ.get("CORVANE_BINARY", str(SOURCE / "build" / "corvane"))
+
+
+def read_bytes(path):
+    """The bytes of a file, or b"" while it does not exist."""
+    try:
+        return Path(path).read_bytes()
+    except FileNotFoundError:
+        return b""
+
+
+def corvane_cfg(ip_page, last_ip="xxx.xxx.xxx.xxx", mail="0", upload="0", debug="0",
+                smtp=(), ftp=(), addresses=()):
+    """A whole "Corvane.cfg" for a change-driven run: `smtp` and `ftp` are [(key, value), ...]
+    for their sections, `addresses` the values of "Adresse N°1" onwards (the rest empty)."""
+    addresses = list(addresses) + [""] * (10 - len(addresses))
+    return cfg_bytes({
+        "IP": [("Derniere IP", last_ip)],
+        "ADRESSE HTTP": [("adresse de IP detect.php", ip_page)],
+        "ADRESSE FTP": list(ftp),
+        "OPTION": [("Sauve Log", "1"), ("Bip changement IP", "0"), ("Mail Auto", mail),
+                   ("Upload fichier", upload), ("Mode Debug", debug)],
+        "SMTP": list(smtp) + [(f"Adresse N\u00b0{i + 1}", a) for i, a in enumerate(addresses)],
+        "REGLAGE": [("Valeur_Bouton_Tempo", "0")],
+    })
+
+
+class SmtpSink(Processes):
+    """tests/support/smtp_sink.py on a free port: every accepted message becomes one file of
+    its folder, read back by messages() as (envelope sender, [recipients], data bytes)."""
+
+    def __init__(self, refuse=()):
+        super().__init__()
+        self.dir = Path(tempfile.mkdtemp(prefix="corvane-smtp-"))
+        self.port = free_port()
+        args = [PYTHON, str(SOURCE / "tests" / "support" / "smtp_sink.py"),
+                "--port", str(self.port), "--dir", str(self.dir)]
+        for address in refuse:
+            args += ["--refuse", address]
+        self.proc = self.start(args)
+        wait_port(self.port)
+
+    @property
+    def server(self):
+        return f"127.0.0.1:{self.port}"
+
+    def files(self):
+        return sorted(p for p in self.dir.iterdir() if p.suffix == ".eml")
+
+    def messages(self):
+        out = []
+        for f in self.files():
+            head, _, data = f.read_bytes().partition(b"\r\n\r\n")
+            lines = head.split(b"\r\n")
+            sender = re.fullmatch(rb"MAIL FROM:<(.*)>", lines[0]).group(1)
+            rcpts = [re.fullmatch(rb"RCPT TO:<(.*)>", r).group(1) for r in lines[1:]]
+            out.append((sender, rcpts, data))
+        return out
+
+    def close(self):
+        super().close()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+class Listener:
+    """A bare TCP listener on a free port that only counts the connections made to it, for
+    proving that nothing connected at all."""
+
+    def __init__(self):
+        import threading
+
+        self.sock = socket.socket()
+        self.sock.bind(("127.0.0.1", 0))
+        self.sock.listen(8)
+        self.sock.settimeout(0.2)
+        self.port = self.sock.getsockname()[1]
+        self.count = 0
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._run, daemon=True)
+        self._thread.start()
+
+    def _run(self):
+        while not self._stop.is_set():
+            try:
+                conn, _ = self.sock.accept()
+            except (socket.timeout, OSError):
+                continue
+            self.count += 1
+            conn.close()
+
+    @property
+    def server(self):
+        return f"127.0.0.1:{self.port}"
+
+    def close(self):
+        self._stop.set()
+        self._thread.join(5)
+        self.sock.close()
+
+
+class FtpServer(Processes):
+    """pyftpdlib's stand-alone server for one user with write access to a folder of its own;
+    restart() brings it back (same port and folder unless told) with another password."""
+
+    def __init__(self, user="corvane", password="secret"):
+        super().__init__()
+        self.root = Path(tempfile.mkdtemp(prefix="corvane-ftp-"))
+        self.port = free_port()
+        self.user = user
+        self.proc = None
+        self.restart(password)
+
+    @property
+    def host(self):
+        return f"127.0.0.1:{self.port}"
+
+    def restart(self, password):
+        self.halt()
+        self.password = password
+        self.proc = self.start([PYTHON, "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", str(self.port),
+                                "-u", self.user, "-P", password, "-d", str(self.root), "-w"])
+        wait_port(self.port)
+
+    def halt(self):
+        """Stops the server; its port then refuses connections."""
+        if self.proc is not None:
+            self.stop(self.proc)
+            self.procs.remove(self.proc)
+            self.proc = None
+
+    def tree(self):
+        """Every folder and file under the root, relative, folders ending with "/"."""
+        out = []
+        for dirpath, dirnames, filenames in os.walk(self.root):
+            rel = Path(dirpath).relative_to(self.root)
+            out += [f"{(rel / d).as_posix()}/" for d in dirnames]
+            out += [(rel / f).as_posix() for f in filenames]
+        return sorted(out)
+
+    def close(self):
+        super().close()
+        shutil.rmtree(self.root, ignore_errors=True)
