@@ -32,8 +32,8 @@ private:
 };
 
 struct ConfigKey {
-    const char* section; // UTF-8 source text, e.g. "ADRESSE FTP"
-    const char* key;     // UTF-8 source text, e.g. "fichier à transferer"
+    const char* section;                  // UTF-8 source text, e.g. "ADRESSE FTP"
+    const char* key;                      // UTF-8 source text, e.g. "fichier à transferer"
     QString Parametres::*field = nullptr; // null for the ten addresses
     int adresse = -1;                     // 0..9 for "Adresse N°1".."Adresse N°10"
 };

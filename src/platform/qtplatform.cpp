@@ -34,8 +34,7 @@ std::unique_ptr<QSoundEffect> effect(const char* resource)
 
 bool QtMessageBoxes::ask(const QString& title, const QString& text)
 {
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
-                    owner_);
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, owner_);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }
@@ -64,8 +63,7 @@ bool QtMessageBoxes::notify(const QString& channel, const QString& title, const 
 
 QtSoundPlayer::QtSoundPlayer()
     : change_(effect("qrc:/sounds/change.wav")), mail_(effect("qrc:/sounds/mail.wav"))
-{
-}
+{}
 
 QtSoundPlayer::~QtSoundPlayer() = default;
 

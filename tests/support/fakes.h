@@ -21,7 +21,7 @@ public:
         Icon icon;
     };
     QList<Shown> shown;
-    QSet<QString> open; // channels whose box the "user" has not closed yet
+    QSet<QString> open;  // channels whose box the "user" has not closed yet
     QList<bool> answers; // next answers to ask(); Yes when empty
 
     void setNextAnswer(bool yes) { answers.append(yes); }

@@ -37,8 +37,7 @@ Peer::~Peer()
     stop();
 }
 
-bool Peer::start(const QString& program, QStringList args, const QString& workDir,
-                 int timeoutMs)
+bool Peer::start(const QString& program, QStringList args, const QString& workDir, int timeoutMs)
 {
     stop();
     port_ = freePort();
@@ -88,9 +87,9 @@ void Peer::stop()
 
 bool startPhp(Peer& peer, const QString& docRoot)
 {
-    return peer.start(QStringLiteral("php"),
-                      {QStringLiteral("-S"), QStringLiteral("127.0.0.1:{port}"),
-                       QStringLiteral("-t"), docRoot});
+    return peer.start(
+        QStringLiteral("php"),
+        {QStringLiteral("-S"), QStringLiteral("127.0.0.1:{port}"), QStringLiteral("-t"), docRoot});
 }
 
 QString sourcePath(const QString& relative)
