@@ -5,7 +5,7 @@
 #   pair_hostile.py smtp|ftp PORT MODE STEP FOLDER
 #
 # MODE: flood (a 10 MiB reply), nul (a reply of NUL and unassigned Windows-1252 bytes with no
-# code), trickle (an endless reply, one byte at a time), reset (the connection reset).
+# code), empty (an empty line), trickle (an endless reply, one byte at a time), reset (the connection reset).
 # STEP: 0 the greeting, then the reply to the Nth command. Good mails are stored in
 # FOLDER/mail-N.txt, good uploads under FOLDER with their remote name.
 import os
@@ -40,6 +40,9 @@ def hostile(sock, code):
             while time.time() < end:
                 sock.sendall(b"z")
                 time.sleep(0.02)
+        elif mode == "empty":
+            sock.sendall(b"\r\n")
+            sock.recv(65536)  # the client's next command, then hang up
         elif mode == "reset":
             sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
     except OSError:

@@ -17,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -171,6 +172,8 @@ void TestHostile::smtp_data()
     for (int etape = 0; etape <= 5; ++etape) {
         QTest::addRow("reset at step %d", etape) << QByteArray("reset") << etape;
     }
+    // Found by fuzzing: an empty line as the reply to HELO left the report without a reason.
+    QTest::newRow("empty HELO reply") << QByteArray("empty") << 1;
 }
 
 void TestHostile::smtp()
@@ -204,6 +207,10 @@ void TestHostile::smtp()
     QCOMPARE(console.entries.size(), 1);
     QVERIFY2(console.entries[0].contains(QStringLiteral("... expe ERREUR : ")),
              qPrintable(console.entries[0].left(300)));
+    QVERIFY2(QRegularExpression(QStringLiteral("expe ERREUR : \\S"))
+                 .match(console.entries[0])
+                 .hasMatch(),
+             "a failed mail says why");
     QVERIFY(console.entries[0].size() < 70000); // a flood is not copied into the console
     QVERIFY(!w.mailingEnCours());
     QVERIFY(!QFile::exists(d.chemin(QStringLiteral("mail-1.txt"))) || etape > 4);
