@@ -243,18 +243,17 @@ class Program:
 
     def ask_close(self):
         """Closes the main window through the window manager, as its close box does; the exit
-        question comes up."""
+        question comes up. A request the window manager dropped (the window was still being
+        mapped or raised) is sent again; while the question is open, a repeat is ignored."""
         wid = wait_for(self.window_id, 10, "the main window")
-        subprocess.run(["wmctrl", "-i", "-c", hex(int(wid))], check=True)
-        return wait_for(lambda: self.find("push button", "&Yes") or
-                        self.find("push button", "Yes"), 20, "the exit question")
-
-    def answer(self, yes):
-        caption = "&Yes" if yes else "&No"
-        node = wait_for(lambda: self.find("push button", caption) or
-                        self.find("push button", caption.replace("&", "")), 10,
-                        f"the {caption} button")
-        node.queryAction().doAction(0)
+        for attempt in range(3):
+            subprocess.run(["wmctrl", "-i", "-c", hex(int(wid))], check=True)
+            try:
+                return wait_for(lambda: self.find("push button", "&Yes") or
+                                self.find("push button", "Yes"), 8, "the exit question")
+            except AssertionError:
+                if attempt == 2:
+                    raise
 
     def quit(self, timeout=20):
         self.ask_close().queryAction().doAction(0)  # "Yes"
@@ -271,15 +270,14 @@ class Program:
     def cleanup(self):
         self.stop()
         shutil.rmtree(self.dir, ignore_errors=True)
+        self.output_path().unlink(missing_ok=True)
 
     def output_path(self):
         """What the program wrote on its standard output and error (kept beside its folder)."""
         return self.dir.parent / (self.dir.name + ".out")
 
     def discard(self):
-        """cleanup(), and the output file beside the folder goes too."""
         self.cleanup()
-        self.output_path().unlink(missing_ok=True)
 
     def log(self):
         return read_bytes(self.path("corvane.log"))
