@@ -121,13 +121,30 @@ class Desktop(Processes):
             elif name == "DBUS_SESSION_BUS_PID":
                 self.dbus_pid = int(value)
         self.start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
-        self.start(["openbox"])
-        time.sleep(0.5)
+        self.start_window_manager()
         import pyatspi  # after DISPLAY and the session bus are set
 
         # A program that died stays listed for a while; calls into it must fail fast.
         pyatspi.setTimeout(2000, 15000)
         self.atspi = pyatspi
+
+    def start_window_manager(self):
+        """openbox, up and answering the window-manager protocol before anything is shown:
+        the tests close windows through it."""
+        for _ in range(3):
+            wm = self.start(["openbox"])
+            try:
+                wait_for(lambda: wm.poll() is not None or subprocess.run(
+                    ["wmctrl", "-m"], capture_output=True).returncode == 0, 10,
+                    "the window manager")
+            except AssertionError:
+                pass
+            if wm.poll() is None and subprocess.run(["wmctrl", "-m"],
+                                                    capture_output=True).returncode == 0:
+                self.wm = wm
+                return
+            self.stop(wm)
+        raise RuntimeError("openbox did not start")
 
     def close(self):
         super().close()
@@ -246,6 +263,8 @@ class Program:
         question comes up. A request the window manager dropped (the window was still being
         mapped or raised) is sent again; while the question is open, a repeat is ignored."""
         wid = wait_for(self.window_id, 10, "the main window")
+        if self.desktop.wm.poll() is not None:
+            self.desktop.start_window_manager()
         for attempt in range(3):
             subprocess.run(["wmctrl", "-i", "-c", hex(int(wid))], check=True)
             try:
@@ -253,7 +272,10 @@ class Program:
                                 self.find("push button", "Yes"), 8, "the exit question")
             except AssertionError:
                 if attempt == 2:
-                    raise
+                    wins = subprocess.run(["wmctrl", "-l", "-p"], capture_output=True,
+                                          text=True).stdout
+                    tree = [(self._role(n), getattr(n, "name", None)) for n in self.nodes()]
+                    raise AssertionError(f"no exit question; windows:\n{wins}\ntree: {tree}")
 
     def quit(self, timeout=20):
         self.ask_close().queryAction().doAction(0)  # "Yes"
