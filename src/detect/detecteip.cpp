@@ -178,11 +178,16 @@ void DetecteIP::acheve()
         return;
     }
     QString texte = fromAnsi(corps_);
-    if (valeurNumerique(texte) == 0) {
+    if (!reponseAcceptable(texte)) {
         fin(echec(QStringLiteral("the answer does not begin with a non-zero number")));
         return;
     }
     fin({true, std::move(texte), {}});
+}
+
+bool reponseAcceptable(const QString& texte)
+{
+    return valeurNumerique(texte) != 0;
 }
 
 void DetecteIP::abandonne()

@@ -16,6 +16,10 @@ inline const QString kErreurDetection =
     QStringLiteral("         Erreur internet\r\nou configuration fichier 'Corvane.cfg'!\r\n"
                    " Page et/ou script php non trouv\u00e9");
 
+// Whether a detection page's body, taken as text, can be an address: it must begin with a
+// number whose value is not zero ("0.0.0.0", markup and the empty body cannot).
+bool reponseAcceptable(const QString& texte);
+
 struct ResultatDetection {
     bool ok = false;
     QString texte;  // the body exactly as received (Windows-1252 bytes as characters), when ok

@@ -107,7 +107,7 @@ void SmtpDialogue::donneesArrivees()
     tampon_ += bloc;
     const quint64 generation = generation_;
     while (generation == generation_ && enCours() && etape_ != Etape::Connexion) {
-        const std::optional<Reponse> reponse = extraisReponse();
+        const std::optional<Reponse> reponse = extraisReponseSmtp(tampon_);
         if (!reponse) {
             break;
         }
@@ -118,30 +118,34 @@ void SmtpDialogue::donneesArrivees()
     }
 }
 
-std::optional<SmtpDialogue::Reponse> SmtpDialogue::extraisReponse()
+std::optional<RepliqueSmtp> extraisReponseSmtp(QByteArray& tampon)
 {
-    // A reply is complete at its first line that is not "ddd-...": multi-line replies arrive
-    // whole or in pieces, and several replies may share one packet.
     qsizetype debut = 0;
     while (true) {
-        const qsizetype finLigne = tampon_.indexOf('\n', debut);
+        const qsizetype finLigne = tampon.indexOf('\n', debut);
         if (finLigne < 0) {
             return std::nullopt;
         }
-        QByteArray ligne = tampon_.mid(debut, finLigne - debut);
+        QByteArray ligne = tampon.mid(debut, finLigne - debut);
         if (ligne.endsWith('\r')) {
             ligne.chop(1);
         }
         debut = finLigne + 1;
         const bool suite = troisChiffres(ligne) && ligne.size() > 3 && ligne[3] == '-';
         if (!suite) {
-            Reponse r;
+            RepliqueSmtp r;
             r.code = troisChiffres(ligne) ? ligne.left(3).toInt() : 0;
             r.ligne = fromAnsi(ligne);
-            tampon_.remove(0, debut);
+            tampon.remove(0, debut);
             return r;
         }
     }
+}
+
+QString raisonRefus(const RepliqueSmtp& reponse)
+{
+    return reponse.ligne.trimmed().isEmpty() ? QStringLiteral("réponse vide du serveur")
+                                             : reponse.ligne;
 }
 
 void SmtpDialogue::traite(const Reponse& reponse)
@@ -192,7 +196,7 @@ void SmtpDialogue::traite(const Reponse& reponse)
         if (reponse.code == 250) {
             resultat_ = ResultatEnvoi{true, {}};
         } else {
-            resultat_ = ResultatEnvoi{false, reponse.ligne};
+            resultat_ = ResultatEnvoi{false, raisonRefus(reponse)};
         }
         commande(QStringLiteral("QUIT"), Etape::Quit);
         break;
@@ -215,7 +219,7 @@ void SmtpDialogue::commande(const QString& texte, Etape suivante)
 void SmtpDialogue::refuse(const Reponse& reponse)
 {
     // Nothing more of the message goes to a server that said no; QUIT ends it politely.
-    resultat_ = ResultatEnvoi{false, reponse.ligne};
+    resultat_ = ResultatEnvoi{false, raisonRefus(reponse)};
     commande(QStringLiteral("QUIT"), Etape::Quit);
 }
 

@@ -22,6 +22,18 @@ struct EnvoiMail {
     QString corps;        // CorpsMail
 };
 
+// One complete server reply.
+struct RepliqueSmtp {
+    int code = 0;  // 0 when the reply does not start with three digits
+    QString ligne; // its last line, without the line end
+};
+
+// Takes one complete reply off the front of tampon, if it holds one: multi-line replies
+// ("250-...") arrive whole or in pieces, and several replies may share one packet.
+std::optional<RepliqueSmtp> extraisReponseSmtp(QByteArray& tampon);
+// What a refused mail's report says: the server's reply line, or why there is none.
+QString raisonRefus(const RepliqueSmtp& reponse);
+
 struct ResultatEnvoi {
     bool envoye = false; // the server took the message (250 to the end of data)
     QString raison;      // when not sent: the server's reply line or what went wrong
@@ -53,10 +65,7 @@ signals:
 
 private:
     enum class Etape { Repos, Connexion, Accueil, Helo, MailFrom, RcptTo, Data, FinDonnees, Quit };
-    struct Reponse {
-        int code = 0;  // 0 when the reply does not start with three digits
-        QString ligne; // its last line, without the line end
-    };
+    using Reponse = RepliqueSmtp;
 
     void connecte();
     void donneesArrivees();
@@ -64,7 +73,6 @@ private:
     void erreur();
     void delaiExpire();
 
-    std::optional<Reponse> extraisReponse();
     void traite(const Reponse& reponse);
     void commande(const QString& texte, Etape suivante);
     void refuse(const Reponse& reponse);

@@ -3,6 +3,7 @@
 // the PHP fragment as plain address characters or %XX escapes between the fixed parts.
 
 #include "config/numbers.h"
+#include "detect/detecteip.h"
 #include "platform/textcodec.h"
 #include "publish/fragment.h"
 
@@ -98,7 +99,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         manque(std::fabs(v - r) <= 1e-9 * std::fabs(r) + 1e-300,
                "the answer's number is the one strtod reads from its leading digits");
     }
-    if (v == 0) {
+    manque(reponseAcceptable(texte) == (v != 0),
+           "an answer is taken exactly when its number is not 0");
+    if (!reponseAcceptable(texte)) {
         return 0; // refused: nothing of it is written anywhere
     }
 
