@@ -36,11 +36,28 @@ ReadFileTxtWindow::ReadFileTxtWindow(QWidget* parent) : QWidget(parent, Qt::Wind
 
 Assemblage ReadFileTxtWindow::traiteText()
 {
-    Assemblage a = assemblePage(kFichierGabarit, kFichierIpActu, kFichierPage);
-    RichTextBox1->setText(fromAnsi(a.gabarit));
-    RichTextBox2->setText(fromAnsi(a.fragment));
-    RichTextBox3->setText(a.ok ? fromAnsi(a.page) : QString());
-    return a;
+    derniere_ = assemblePage(kFichierGabarit, kFichierIpActu, kFichierPage);
+    aAfficher_ = true;
+    if (isVisible()) {
+        afficheTextes();
+    }
+    return derniere_;
+}
+
+void ReadFileTxtWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (aAfficher_) {
+        afficheTextes();
+    }
+}
+
+void ReadFileTxtWindow::afficheTextes()
+{
+    aAfficher_ = false;
+    RichTextBox1->setText(fromAnsi(derniere_.gabarit));
+    RichTextBox2->setText(fromAnsi(derniere_.fragment));
+    RichTextBox3->setText(derniere_.ok ? fromAnsi(derniere_.page) : QString());
 }
 
 } // namespace corvane
