@@ -64,5 +64,54 @@ class SingleInstance(unittest.TestCase):
         self.assertIn(b"Adresse N\xb010=\r\n", cfg)
 
 
+
+class Display(unittest.TestCase):
+    """The display menus on a real window manager: "Toujours visible" reaches it as the
+    stay-above state, the two modes set the window's size, and both are stored at exit."""
+
+    def setUp(self):
+        self.desktop = h.desktop()
+        cfg = h.cfg_bytes({"IP": [("Derniere IP", "1.2.3.4")],
+                           "REGLAGE": [("Position H", "1440"), ("Position V", "720")]})
+        self.p = h.Program(self.desktop, BINARY, cfg)
+
+    def tearDown(self):
+        self.p.cleanup()
+
+    def state(self):
+        wid = self.p.window_id()
+        return subprocess.run(["xprop", "-id", wid, "_NET_WM_STATE"], capture_output=True,
+                              text=True).stdout
+
+    def size(self):
+        out = subprocess.run(["xdotool", "getwindowgeometry", self.p.window_id()],
+                             capture_output=True, text=True).stdout
+        return tuple(int(v) for v in out.split("Geometry:")[1].split()[0].split("x"))
+
+    def test_on_top_and_modes(self):
+        self.p.start()
+        self.assertNotIn("_NET_WM_STATE_ABOVE", self.state())
+        full = self.size()
+        self.p.menu("Toujours visible")
+        h.wait_for(lambda: "_NET_WM_STATE_ABOVE" in self.state(), 10, "the stay-above state")
+        self.p.menu("Reduit")
+        h.wait_for(lambda: self.size()[0] < full[0], 10, "the reduced window")
+        reduced = self.size()
+        self.assertLess(reduced[1], full[1])
+        self.p.menu("Toujours visible")
+        h.wait_for(lambda: "_NET_WM_STATE_ABOVE" not in self.state(), 10, "the normal state")
+        self.p.menu("Toujours visible")
+        self.assertEqual(self.p.quit(), 0)
+        cfg = self.p.path("Corvane.cfg").read_bytes()
+        self.assertIn(b"Taille fenetre=reduit\r\n", cfg)
+        self.assertIn(b"Toujours visible=oui\r\n", cfg)
+
+        # The next start restores both.
+        self.p.start()
+        h.wait_for(lambda: "_NET_WM_STATE_ABOVE" in self.state(), 10, "the stay-above state")
+        self.assertEqual(self.size(), reduced)
+        self.assertEqual(self.p.quit(), 0)
+
+
 if __name__ == "__main__":
     unittest.main()
