@@ -329,8 +329,13 @@ void TestPageFiles::fenetre()
     }
 
     // Closed windows are created anew on next use.
+    // (A new window may get the old one's address: watch the old one go, then ask again.)
+    QPointer<ReadFileTxtWindow> ancienne(w);
     QVERIFY(w->close());
-    QTRY_VERIFY_WITH_TIMEOUT(pub.read_file_txt() != w, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(ancienne.isNull(), 5000);
+    ReadFileTxtWindow* nouvelle = pub.read_file_txt();
+    QVERIFY(nouvelle != nullptr);
+    QVERIFY(!nouvelle->isVisible());
 }
 
 void TestPageFiles::urlFtp_data()
