@@ -11,6 +11,7 @@
 #include "ui/readfiletxtwindow.h"
 #include "ui/richtextview.h"
 #include "ui/smtpwindow.h"
+#include "ui/voyant.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -174,17 +175,12 @@ void Console::construitFenetre()
     CommandStart->setObjectName(QStringLiteral("CommandStart"));
     place(CommandStart, 120, 480, 495, 255);
     connect(CommandStart, &QPushButton::clicked, this, &Console::CommandStart_Click);
-    Led1 = new QLabel(Frame2);
+    Led1 = new Voyant(Frame2);
     Led1->setObjectName(QStringLiteral("Led1"));
     Led1->setFrameShape(QFrame::Box);
     Led1->setLineWidth(1);
-    Led1->setAutoFillBackground(true);
     place(Led1, 240, 240, 255, 135);
-    {
-        QPalette p = Led1->palette();
-        p.setColor(QPalette::Window, kRougeSombre);
-        Led1->setPalette(p);
-    }
+    Led1->setCouleur(kRougeSombre);
 
     Frame1 = frame("Frame1", QStringLiteral("Tester IP"), client);
     place(Frame1, 120, 960, 1335, 855);
@@ -316,9 +312,7 @@ void Console::Form_Load()
         smtp()->InitSmtp();
     }
     if (menuDebug->isChecked()) {
-        if (auto* w = read_file_txt()) {
-            w->show();
-        }
+        read_file_txt()->show();
         smtp()->show();
     }
 }
@@ -364,8 +358,8 @@ bool Console::Form_QueryUnload()
                                     .arg(QDir::toNativeSeparators(cheminConfig_), w.error),
                                 MessageBoxes::Icon::Warning);
     }
-    if (auto* w1 = read_file_txt()) {
-        w1->close();
+    if (publisher_ && publisher_->fenetreOuverte()) {
+        publisher_->fenetreOuverte()->close();
     }
     if (smtp_) {
         smtp_->close();
@@ -471,9 +465,7 @@ void Console::CommandStart_Click()
 {
     if (CommandStart->text() == QLatin1String("Start")) {
         CommandStart->setText(QStringLiteral("Stop"));
-        QPalette p = Led1->palette();
-        p.setColor(QPalette::Window, kRougeVif);
-        Led1->setPalette(p);
+        Led1->setCouleur(kRougeVif);
         Timer1->start();
         LabelIp->setText(Parametres_.DerniereIP);
         // InitSmtp and the "Start : " entry follow the first check, stamped with its answer.
@@ -481,9 +473,7 @@ void Console::CommandStart_Click()
         lanceVerification();
     } else {
         CommandStart->setText(QStringLiteral("Start"));
-        QPalette p = Led1->palette();
-        p.setColor(QPalette::Window, kRougeSombre);
-        Led1->setPalette(p);
+        Led1->setCouleur(kRougeSombre);
         Timer1->stop();
         acquitteAlarme();
         libelle = QStringLiteral("Stop : ");
@@ -497,10 +487,7 @@ void Console::Timer1_Timer()
         colorieAlarme(LabelIp->palette().color(QPalette::Window) != kCouleurAlarme);
     }
     const CheckCycle::Tick t = cycle_.tick(groupeOption1->checkedId());
-    QPalette p = Led1->palette();
-    p.setColor(QPalette::Window,
-               p.color(QPalette::Window) == kRougeSombre ? kRougeVif : kRougeSombre);
-    Led1->setPalette(p);
+    Led1->setCouleur(Led1->couleur() == kRougeSombre ? kRougeVif : kRougeSombre);
     if (t == CheckCycle::Tick::Verifier) {
         lanceVerification();
     }
@@ -730,10 +717,16 @@ void Console::menuDebug_Click()
     const bool on = !menuDebug->isChecked();
     menuDebug->setChecked(on);
     Parametres_.ModeDebug = on ? QStringLiteral("1") : QStringLiteral("0");
-    QWidget* fenetres[] = {read_file_txt(), smtp()};
-    for (QWidget* w : fenetres) {
-        if (w) {
-            w->setVisible(on);
+    if (on) {
+        read_file_txt()->show();
+        smtp()->show();
+    } else {
+        // Hidden, not closed: they keep what they show. Nothing is created just to be hidden.
+        if (publisher_ && publisher_->fenetreOuverte()) {
+            publisher_->fenetreOuverte()->hide();
+        }
+        if (smtp_) {
+            smtp_->hide();
         }
     }
 }

@@ -31,6 +31,7 @@ class PagePublisher;
 class ReadFileTxtWindow;
 class RichTextView;
 class SmtpWindow;
+class Voyant;
 struct ResultatDetection;
 
 class Console : public QMainWindow, public ConsoleLink {
@@ -148,7 +149,7 @@ public: // controls, named as in the window's definition
     QLabel* LabelIp = nullptr;
     QGroupBox* Frame2 = nullptr;
     QPushButton* CommandStart = nullptr;
-    QLabel* Led1 = nullptr;
+    Voyant* Led1 = nullptr;
     QGroupBox* Frame1 = nullptr;
     std::array<QPushButton*, 3> Option1{};
     QButtonGroup* groupeOption1 = nullptr;

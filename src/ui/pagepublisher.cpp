@@ -75,6 +75,11 @@ void PagePublisher::envoi_ftp()
     envoi_->envoie(d);
 }
 
+ReadFileTxtWindow* PagePublisher::fenetreOuverte() const
+{
+    return fenetre_;
+}
+
 ReadFileTxtWindow* PagePublisher::read_file_txt()
 {
     if (!fenetre_) {

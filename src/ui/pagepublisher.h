@@ -37,6 +37,8 @@ public:
 
     // The debug window, created on first use (and anew after it was closed).
     ReadFileTxtWindow* read_file_txt();
+    // The debug window if it exists now; null otherwise (nothing is created).
+    ReadFileTxtWindow* fenetreOuverte() const;
 
     // Connection time-out and stall limit, in seconds (30 and 60 unless set).
     void setDelais(int connexionSec, int blocageSec);

@@ -10,6 +10,7 @@
 #include "platform/textcodec.h"
 #include "ui/console.h"
 #include "ui/richtextview.h"
+#include "ui/voyant.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -525,7 +526,7 @@ void TestConsole::stopEtStart()
     QCOMPARE(c.CommandStart->text(), QStringLiteral("Start"));
     QVERIFY(!c.Timer1->isActive());
     QCOMPARE(c.compteur(), 100);
-    QCOMPARE(c.Led1->palette().color(QPalette::Window), QColor(128, 0, 0));
+    QCOMPARE(c.Led1->couleur(), QColor(128, 0, 0));
     c.CommandStart_Click(); // Start: an immediate check
     c.Timer1->stop();
     QCOMPARE(c.compteur(), 100);
