@@ -10,7 +10,11 @@ namespace corvane {
 
 class Voyant : public QLabel {
 public:
-    using QLabel::QLabel;
+    explicit Voyant(QWidget* parent = nullptr) : QLabel(parent)
+    {
+        // Every pixel is painted here: the frame behind needs no repaint at each blink.
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
 
     QColor couleur() const { return couleur_; }
     void setCouleur(const QColor& couleur)
@@ -25,7 +29,7 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter p(this);
-        p.fillRect(contentsRect(), couleur_);
+        p.fillRect(rect(), couleur_);
         drawFrame(&p);
     }
 
