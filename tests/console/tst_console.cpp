@@ -85,6 +85,14 @@ QByteArray reglages(const QByteArray& reglage, const QByteArray& option = "Sauve
     return "[IP]\nDerniere IP=1.1.1.1\n[OPTION]\n" + option + "\n[REGLAGE]\n" + reglage + "\n";
 }
 
+// The same, with the detection page at url.
+QByteArray avecPage(const QString& url, const QByteArray& reglage = {},
+                    const QByteArray& option = "Sauve Log=1")
+{
+    return reglages(reglage, option) +
+           "[ADRESSE HTTP]\nadresse de IP detect.php=" + url.toLatin1() + "\n";
+}
+
 } // namespace
 
 class TestConsole : public QObject {
@@ -418,8 +426,7 @@ void TestConsole::detection()
     const QString url =
         cas == 1 ? QStringLiteral("http://127.0.0.1:%1/").arg(freePort()) : http.url();
     Banc b;
-    Console& c = b.demarre(reglages({}) +
-                           "[ADRESSE HTTP]\nadresse de IP detect.php=" + url.toLatin1() + "\n");
+    Console& c = b.demarre(avecPage(url));
     c.detecteur()->setDelai(500);
     c.CommandStart_Click();
     c.Timer1->stop();
@@ -451,9 +458,7 @@ void TestConsole::echecsSuccessifs()
     http.enqueue(FakeHttp::Response::status(500, "<html>"));
     http.enqueue(FakeHttp::Response::ok("5.6.7.8"));
     Banc b;
-    Console& c =
-        b.demarre(reglages("Valeur_Bouton_Tempo=0") +
-                  "[ADRESSE HTTP]\nadresse de IP detect.php=" + http.url().toLatin1() + "\n");
+    Console& c = b.demarre(avecPage(http.url(), "Valeur_Bouton_Tempo=0"));
     c.CommandStart_Click();
     c.Timer1->stop();
     QTRY_VERIFY(!c.enCours());
@@ -487,8 +492,7 @@ void TestConsole::intervalles()
     http.setResponse(FakeHttp::Response::ok("9.9.9.9"));
     Banc b;
     Console& c =
-        b.demarre(reglages("Valeur_Bouton_Tempo=" + QByteArray::number(bouton)) +
-                  "[ADRESSE HTTP]\nadresse de IP detect.php=" + http.url().toLatin1() + "\n");
+        b.demarre(avecPage(http.url(), "Valeur_Bouton_Tempo=" + QByteArray::number(bouton)));
     c.CommandStart_Click();
     c.Timer1->stop();
     QTRY_VERIFY(!c.enCours());
@@ -513,9 +517,7 @@ void TestConsole::stopEtStart()
     FakeHttp http;
     http.setResponse(FakeHttp::Response::ok("9.9.9.9"));
     Banc b;
-    Console& c =
-        b.demarre(reglages("Valeur_Bouton_Tempo=0") +
-                  "[ADRESSE HTTP]\nadresse de IP detect.php=" + http.url().toLatin1() + "\n");
+    Console& c = b.demarre(avecPage(http.url(), "Valeur_Bouton_Tempo=0"));
     c.CommandStart_Click();
     c.Timer1->stop();
     QTRY_VERIFY(!c.enCours());
@@ -563,9 +565,7 @@ void TestConsole::verificationDifferee()
     http.enqueue(FakeHttp::Response::silent());
     http.setResponse(FakeHttp::Response::ok("7.7.7.7"));
     Banc b;
-    Console& c =
-        b.demarre(reglages("Valeur_Bouton_Tempo=0") +
-                  "[ADRESSE HTTP]\nadresse de IP detect.php=" + http.url().toLatin1() + "\n");
+    Console& c = b.demarre(avecPage(http.url(), "Valeur_Bouton_Tempo=0"));
     c.detecteur()->setDelai(1500);
     c.CommandStart_Click();
     c.Timer1->stop();
@@ -591,8 +591,7 @@ void TestConsole::stopPendantVerification()
     FakeHttp http;
     http.setResponse(FakeHttp::Response::trickle("4.4.4.4", 40));
     Banc b;
-    Console& c = b.demarre(
-        reglages({}) + "[ADRESSE HTTP]\nadresse de IP detect.php=" + http.url().toLatin1() + "\n");
+    Console& c = b.demarre(avecPage(http.url()));
     c.CommandStart_Click();
     QVERIFY(c.enCours());
     c.CommandStart_Click();
@@ -609,9 +608,7 @@ void TestConsole::alarme()
     FakeHttp http;
     http.setResponse(FakeHttp::Response::ok("2.2.2.2"));
     Banc b;
-    Console& c =
-        b.demarre(reglages({}, "Bip changement IP=1") +
-                  "[ADRESSE HTTP]\nadresse de IP detect.php=" + http.url().toLatin1() + "\n");
+    Console& c = b.demarre(avecPage(http.url(), {}, "Bip changement IP=1"));
     const QColor normal = c.LabelIp->palette().color(QPalette::Window);
     c.CommandStart_Click();
     c.Timer1->stop();
