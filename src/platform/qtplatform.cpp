@@ -61,14 +61,18 @@ bool QtMessageBoxes::notify(const QString& channel, const QString& title, const 
     return true;
 }
 
-QtSoundPlayer::QtSoundPlayer()
-    : change_(effect("qrc:/sounds/change.wav")), mail_(effect("qrc:/sounds/mail.wav"))
-{}
+// The audio backend is loaded with the first sound, not at start: a watcher whose sounds are
+// off never pays for it.
+QtSoundPlayer::QtSoundPlayer() = default;
 
 QtSoundPlayer::~QtSoundPlayer() = default;
 
 void QtSoundPlayer::play(Sound sound)
 {
+    if (!change_) {
+        change_ = effect("qrc:/sounds/change.wav");
+        mail_ = effect("qrc:/sounds/mail.wav");
+    }
     // Each sound keeps its own buffer; a new sound stops the one still playing.
     change_->stop();
     mail_->stop();
