@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
 #include <sys/stat.h>
 
 using namespace corvane;
@@ -17,7 +18,10 @@ using namespace corvane;
 class TestPlatform : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<QTemporaryDir> dir; // a fresh one for each test
+
 private slots:
+    void init();
     void everyByteRoundTrips();
     void windows1252Characters_data();
     void windows1252Characters();
@@ -38,6 +42,12 @@ private slots:
     void arrondiBancaireOutOfRange();
 };
 
+void TestPlatform::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+}
+
 void TestPlatform::everyByteRoundTrips()
 {
     QByteArray all;
@@ -56,23 +66,16 @@ void TestPlatform::windows1252Characters_data()
     QTest::addColumn<QByteArray>("byte");
     QTest::addColumn<QString>("character");
 
-    QTest::newRow("euro") << QByteArray("\x80") << QString(QChar(0x20AC));
-    QTest::newRow("low quote") << QByteArray("\x82") << QString(QChar(0x201A));
-    QTest::newRow("ellipsis") << QByteArray("\x85") << QString(QChar(0x2026));
-    QTest::newRow("S caron") << QByteArray("\x8A") << QString(QChar(0x0160));
-    QTest::newRow("OE") << QByteArray("\x8C") << QString(QChar(0x0152));
-    QTest::newRow("right quote") << QByteArray("\x92") << QString(QChar(0x2019));
-    QTest::newRow("en dash") << QByteArray("\x96") << QString(QChar(0x2013));
-    QTest::newRow("trade mark") << QByteArray("\x99") << QString(QChar(0x2122));
-    QTest::newRow("oe") << QByteArray("\x9C") << QString(QChar(0x0153));
-    QTest::newRow("Y diaeresis") << QByteArray("\x9F") << QString(QChar(0x0178));
-    QTest::newRow("unassigned 0x81") << QByteArray("\x81") << QString(QChar(0x0081));
-    QTest::newRow("unassigned 0x9D") << QByteArray("\x9D") << QString(QChar(0x009D));
-    QTest::newRow("no-break space") << QByteArray("\xA0") << QString(QChar(0x00A0));
-    QTest::newRow("degree") << QByteArray("\xB0") << QString::fromUtf8("°");
-    QTest::newRow("a grave") << QByteArray("\xE0") << QString::fromUtf8("à");
-    QTest::newRow("e acute") << QByteArray("\xE9") << QString::fromUtf8("é");
-    QTest::newRow("y diaeresis") << QByteArray("\xFF") << QString::fromUtf8("ÿ");
+    // The 0x80-0x9F block where Windows-1252 and Latin-1 part (0x81 and 0x9D stay C1 controls),
+    // then Latin-1 letters.
+    const std::pair<uchar, char16_t> pairs[] = {
+        {0x80, 0x20AC}, {0x82, 0x201A}, {0x85, 0x2026}, {0x8A, 0x0160}, {0x8C, 0x0152},
+        {0x92, 0x2019}, {0x96, 0x2013}, {0x99, 0x2122}, {0x9C, 0x0153}, {0x9F, 0x0178},
+        {0x81, 0x0081}, {0x9D, 0x009D}, {0xA0, 0x00A0}, {0xB0, 0x00B0}, {0xE0, 0x00E0},
+        {0xE9, 0x00E9}, {0xFF, 0x00FF}};
+    for (const auto& [byte, character] : pairs) {
+        QTest::addRow("0x%02X", byte) << QByteArray(1, char(byte)) << QString(QChar(character));
+    }
     QTest::newRow("words") << QByteArray("N\xB0port \xE0 d\xE9j\xE0 5\x80")
                            << QString::fromUtf8("N°port à déjà 5€");
 }
@@ -107,19 +110,17 @@ void TestPlatform::outsideWindows1252()
 
 void TestPlatform::atomicWriteReplaces()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath("ip_actu");
+    const QString path = dir->filePath("ip_actu");
     QVERIFY(writeFileAtomically(path, "first\r\n").ok);
     QVERIFY(writeFileAtomically(path, "second, longer\r\n").ok);
-    QVERIFY(writeFileAtomically(dir.filePath("empty"), {}).ok);
+    QVERIFY(writeFileAtomically(dir->filePath("empty"), {}).ok);
 
     const ReadResult r = corvane::readWholeFile(path);
     QVERIFY(r.ok);
     QCOMPARE(r.data, QByteArray("second, longer\r\n"));
-    QCOMPARE(QFileInfo(dir.filePath("empty")).size(), 0);
+    QCOMPARE(QFileInfo(dir->filePath("empty")).size(), 0);
     // Nothing but the two files: no temporary left behind.
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden),
              (QStringList{"empty", "ip_actu"}));
 }
 
@@ -135,31 +136,27 @@ void TestPlatform::atomicWriteFailureKeepsOldFile_data()
 void TestPlatform::atomicWriteFailureKeepsOldFile()
 {
     QFETCH(QString, target);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     const QByteArray old = "<?php old ?>\r\n";
-    QVERIFY(QDir(dir.path()).mkdir("date.php"));
+    QVERIFY(QDir(dir->path()).mkdir("date.php"));
     {
-        QFile blocker(dir.filePath("blocker"));
+        QFile blocker(dir->filePath("blocker"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         QCOMPARE(blocker.write(old), old.size());
     }
-    const WriteResult w = writeFileAtomically(dir.filePath(target), "<?php new ?>\r\n");
+    const WriteResult w = writeFileAtomically(dir->filePath(target), "<?php new ?>\r\n");
     QVERIFY(!w.ok);
     QVERIFY(!w.error.isEmpty());
-    QVERIFY(QFileInfo(dir.filePath("date.php")).isDir());
-    const ReadResult r = corvane::readWholeFile(dir.filePath("blocker"));
+    QVERIFY(QFileInfo(dir->filePath("date.php")).isDir());
+    const ReadResult r = corvane::readWholeFile(dir->filePath("blocker"));
     QVERIFY(r.ok);
     QCOMPARE(r.data, old);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+    QCOMPARE(QDir(dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              (QStringList{"blocker", "date.php"}));
 }
 
 void TestPlatform::ownerOnlyAccess()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath("secret.cfg");
+    const QString path = dir->filePath("secret.cfg");
     auto mode = [&] {
         struct stat st {};
         return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 0777) : 0;
@@ -200,13 +197,11 @@ void TestPlatform::readWholeFile()
     QFETCH(bool, ok);
     QFETCH(bool, missing);
     QFETCH(QByteArray, data);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QVERIFY(writeFileAtomically(dir.filePath("ten"), "0123456789").ok);
-    QVERIFY(writeFileAtomically(dir.filePath("empty"), {}).ok);
-    QVERIFY(QDir(dir.path()).mkdir("folder"));
+    QVERIFY(writeFileAtomically(dir->filePath("ten"), "0123456789").ok);
+    QVERIFY(writeFileAtomically(dir->filePath("empty"), {}).ok);
+    QVERIFY(QDir(dir->path()).mkdir("folder"));
 
-    const ReadResult r = corvane::readWholeFile(dir.filePath(name), maxBytes);
+    const ReadResult r = corvane::readWholeFile(dir->filePath(name), maxBytes);
     QCOMPARE(r.ok, ok);
     QCOMPARE(r.missing, missing);
     QCOMPARE(r.data, data);
@@ -262,18 +257,12 @@ void TestPlatform::arrondiBancaire_data()
     QTest::addColumn<double>("value");
     QTest::addColumn<qint64>("expected");
 
-    QTest::newRow("0.5") << 0.5 << qint64(0);
-    QTest::newRow("1.5") << 1.5 << qint64(2);
-    QTest::newRow("2.5") << 2.5 << qint64(2);
-    QTest::newRow("3.5") << 3.5 << qint64(4);
-    QTest::newRow("-0.5") << -0.5 << qint64(0);
-    QTest::newRow("-1.5") << -1.5 << qint64(-2);
-    QTest::newRow("255.5") << 255.5 << qint64(256);
-    QTest::newRow("254.5") << 254.5 << qint64(254);
-    QTest::newRow("0.49") << 0.49 << qint64(0);
-    QTest::newRow("1.51") << 1.51 << qint64(2);
-    QTest::newRow("-2.6") << -2.6 << qint64(-3);
-    QTest::newRow("whole") << 7.0 << qint64(7);
+    const std::pair<double, qint64> pairs[] = {{0.5, 0},  {1.5, 2},   {2.5, 2},     {3.5, 4},
+                                               {-0.5, 0}, {-1.5, -2}, {255.5, 256}, {254.5, 254},
+                                               {0.49, 0}, {1.51, 2},  {-2.6, -3},   {7.0, 7}};
+    for (const auto& [value, expected] : pairs) {
+        QTest::addRow("%g", value) << value << expected;
+    }
 }
 
 void TestPlatform::arrondiBancaire()
