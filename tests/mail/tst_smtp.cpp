@@ -102,24 +102,25 @@ struct Banc {
     }
 };
 
+// The last bytes may still be on their way when the mailing is over.
+bool fermee(const FakeSmtp& serveur, int i = 0)
+{
+    return QTest::qWaitFor([&] { return serveur.connexions[i].fermee; }, 5000);
+}
+
 } // namespace
 
 class TestSmtp : public QObject {
     Q_OBJECT
 private slots:
-    void fenetre();
     void initSmtp();
     void unMailOctetPourOctet();
-    void reponsesDuServeur_data();
-    void reponsesDuServeur();
-    void refus_data();
-    void refus();
-    void serveurQuiRaccroche();
+    void dialogues_data();
+    void dialogues();
     void serveurMuet_data();
     void serveurMuet();
     void connexionRefusee();
     void serveurNonRenseigne();
-    void corpsAvecPoints();
     void listeAdresses_data();
     void listeAdresses();
     void mailDesactive();
@@ -127,39 +128,18 @@ private slots:
     void mailingPendantUnMailing();
 };
 
-void TestSmtp::fenetre()
-{
-    Banc b(QStringLiteral("127.0.0.1:25"));
-    SmtpWindow& w = *b.fenetre;
-    QCOMPARE(w.objectName(), QStringLiteral("smtp"));
-    QCOMPARE(w.windowTitle(), QStringLiteral("LOG - Debug transfert smtp"));
-    QVERIFY(w.windowFlags() & Qt::Window);
-    QVERIFY(!w.isVisible());
-    QCOMPARE(w.size(), QSize(595, 321));
-    const struct {
-        const char* nom;
-        QRect pixels;
-    } controles[] = {{"rtxtLog", {8, 8, 577, 201}},
-                     {"text1", {8, 216, 577, 22}},
-                     {"Label1", {240, 248, 121, 17}},
-                     {"List1", {8, 264, 577, 43}}};
-    for (const auto& c : controles) {
-        QWidget* widget = w.findChild<QWidget*>(QLatin1String(c.nom));
-        QVERIFY2(widget, c.nom);
-        QCOMPARE(widget->geometry(), c.pixels);
-    }
-    auto* log = w.findChild<RichTextView*>(QStringLiteral("rtxtLog"));
-    QVERIFY(log->isReadOnly());
-    QCOMPARE(log->text(), QString());
-    QCOMPARE(b.text1(), QStringLiteral("l"));
-    QCOMPARE(w.findChild<QLabel*>(QStringLiteral("Label1"))->text(),
-             QStringLiteral("Adresse Mail Disponible"));
-}
-
 void TestSmtp::initSmtp()
 {
     Banc b(QStringLiteral("127.0.0.1:25"), {"a@x", "", "c@x"});
-    auto* liste = b.fenetre->findChild<QListWidget*>(QStringLiteral("List1"));
+    SmtpWindow& w = *b.fenetre;
+    QCOMPARE(w.windowTitle(), QStringLiteral("LOG - Debug transfert smtp"));
+    QCOMPARE(w.findChild<QLabel*>(QStringLiteral("Label1"))->text(),
+             QStringLiteral("Adresse Mail Disponible"));
+    QVERIFY(w.findChild<RichTextView*>(QStringLiteral("rtxtLog"))->isReadOnly());
+    QCOMPARE(b.log(), QString());
+    QCOMPARE(b.text1(), QStringLiteral("l"));
+
+    auto* liste = w.findChild<QListWidget*>(QStringLiteral("List1"));
     const auto entrees = [liste] {
         QStringList l;
         for (int i = 0; i < liste->count(); ++i) {
@@ -171,7 +151,7 @@ void TestSmtp::initSmtp()
     for (int i = 0; i < 10; ++i) {
         b.console.params.Adresses[i] = QStringLiteral("n%1@x").arg(i + 1);
     }
-    b.fenetre->InitSmtp();
+    w.InitSmtp();
     QCOMPARE(entrees(), (QStringList{"n1@x", "n2@x", "n3@x", "n4@x", "n5@x", "n6@x", "n7@x", "n8@x",
                                      "n9@x", "n10@x", ""}));
 }
@@ -187,8 +167,7 @@ void TestSmtp::unMailOctetPourOctet()
     QVERIFY(b.attend());
     QVERIFY2(serveur.echecs().isEmpty(), qPrintable(serveur.echecs()));
     QCOMPARE(serveur.connexions.size(), 1);
-    // The last bytes may still be on their way when the mailing is over.
-    QTRY_VERIFY_WITH_TIMEOUT(serveur.connexions[0].fermee, 5000);
+    QVERIFY(fermee(serveur));
     QCOMPARE(serveur.connexions[0].recu, attendu);
     QCOMPARE(b.console.entries, QStringList{blocOk(1, "ami@example.org")});
     // Seven replies, one arrival each: greeting, HELO, MAIL, RCPT, DATA, end of data, QUIT.
@@ -202,134 +181,104 @@ void TestSmtp::unMailOctetPourOctet()
     QVERIFY(b.plateforme.boxes.shown.isEmpty());
 }
 
-void TestSmtp::reponsesDuServeur_data()
+void TestSmtp::dialogues_data()
 {
-    QTest::addColumn<QList<FakeSmtp::Pas>>("script");
+    QTest::addColumn<FakeSmtp::Script>("script");
+    QTest::addColumn<QString>("message"); // null: the bench's message
+    QTest::addColumn<QByteArray>("envoye");
     QTest::addColumn<QString>("bloc");
+    QTest::addColumn<QString>("finLog");
+    const auto row = [](const char* nom, const FakeSmtp::Script& s, const QByteArray& envoye,
+                        const QString& bloc, const QString& finLog = {},
+                        const QString& message = {}) {
+        QTest::newRow(nom) << s << message << envoye << bloc << finLog;
+    };
 
     const QByteArray attendu = dialogue("ami@example.org");
     const QString ok = blocOk(1, "ami@example.org");
-    {
-        FakeSmtp::Script s = FakeSmtp::scriptPour(attendu);
-        s[0].reponse = "220-fake.test ESMTP\r\n220-no UCE\r\n220 ready\r\n";
-        s[1].reponse = "250-fake.test\r\n250-SIZE 1000000\r\n250-8BITMIME\r\n250 HELP\r\n";
-        QTest::newRow("multi-line greeting and HELO reply") << s << ok;
-    }
-    {
-        FakeSmtp::Script s = FakeSmtp::scriptPour(attendu);
-        s[0].reponse = "220 fake.test ESMTP\r\n250 hello\r\n";
-        s[1].reponse = {};
-        QTest::newRow("greeting and HELO reply in one packet") << s << ok;
-    }
-    {
-        FakeSmtp::Script s = FakeSmtp::scriptPour(attendu);
-        s[s.size() - 2].reponse = "250 queued\r\n221 bye\r\n";
-        s[s.size() - 1].reponse = {};
-        QTest::newRow("end of data and QUIT replies in one packet") << s << ok;
-    }
-    {
-        FakeSmtp::Script s = FakeSmtp::scriptPour(attendu);
-        s[1].reponse = "250-fake.test\r\n25";
-        s[1].suite = "0-SIZE 1000\r\n250 HELP\r\n";
-        s[2].reponse = "2";
-        s[2].suite = "50 ok\r\n";
-        QTest::newRow("replies split over packets") << s << ok;
-    }
-    {
-        FakeSmtp::Script s = FakeSmtp::scriptPour(attendu);
-        s[1].reponse = "250 fake.test\n";
-        QTest::newRow("reply ending in a bare LF") << s << ok;
-    }
-    {
-        FakeSmtp::Script s = FakeSmtp::scriptPour(attendu);
-        s[s.size() - 2].reponse = "452-4.3.1 insufficient\r\n452 4.3.1 storage\r\n";
-        QTest::newRow("end of data refused, multi-line")
-            << s << blocErreur(1, "ami@example.org", "452 4.3.1 storage");
-    }
+    const auto erreur = [](const QString& raison) {
+        return blocErreur(1, "ami@example.org", raison);
+    };
+    FakeSmtp::Script s = FakeSmtp::scriptPour(attendu);
+    s[0].reponse = "220-fake.test ESMTP\r\n220-no UCE\r\n220 ready\r\n";
+    s[1].reponse = "250-fake.test\r\n250-SIZE 1000000\r\n250-8BITMIME\r\n250 HELP\r\n";
+    row("multi-line greeting and HELO reply", s, attendu, ok);
+    s = FakeSmtp::scriptPour(attendu);
+    s[0].reponse = "220 fake.test ESMTP\r\n250 hello\r\n";
+    s[1].reponse = {};
+    row("greeting and HELO reply in one packet", s, attendu, ok);
+    s = FakeSmtp::scriptPour(attendu);
+    s[s.size() - 2].reponse = "250 queued\r\n221 bye\r\n";
+    s[s.size() - 1].reponse = {};
+    row("end of data and QUIT replies in one packet", s, attendu, ok);
+    s = FakeSmtp::scriptPour(attendu);
+    s[1].reponse = "250-fake.test\r\n25";
+    s[1].suite = "0-SIZE 1000\r\n250 HELP\r\n";
+    s[2].reponse = "2";
+    s[2].suite = "50 ok\r\n";
+    row("replies split over packets", s, attendu, ok);
+    s = FakeSmtp::scriptPour(attendu);
+    s[1].reponse = "250 fake.test\n";
+    row("reply ending in a bare LF", s, attendu, ok);
+    s = FakeSmtp::scriptPour(attendu);
+    s[s.size() - 2].reponse = "452-4.3.1 insufficient\r\n452 4.3.1 storage\r\n";
+    row("end of data refused, multi-line", s, attendu, erreur("452 4.3.1 storage"));
+
+    // A refusal: nothing of the message after it, then QUIT, answered (no time-out).
+    const QByteArray mailFrom = "MAIL FROM:<Corvane>\r\n";
+    const QByteArray rcpt = "RCPT TO:<ami@example.org>\r\n";
+    const auto refus = [&](const char* nom, const QByteArray& refusee, const QByteArray& reponse,
+                           const QByteArray& envoye) {
+        FakeSmtp::Script r =
+            FakeSmtp::scriptPour(envoye, {{refusee, FakeSmtp::Pas{refusee, reponse + "\r\n"}}});
+        if (refusee.isNull()) {
+            r[0].reponse = reponse + "\r\n";
+        }
+        row(nom, r, envoye, erreur(QString::fromLatin1(reponse)));
+    };
+    refus("refused greeting", {}, "554 5.3.2 no service", "QUIT\r\n");
+    refus("refused HELO", helo().chopped(2), "501 5.5.4 bad name", helo() + "QUIT\r\n");
+    refus("refused MAIL FROM", mailFrom.chopped(2), "553 5.1.8 sender refused",
+          helo() + mailFrom + "QUIT\r\n");
+    refus("refused RCPT TO", rcpt.chopped(2), "550 5.1.1 no such user",
+          helo() + mailFrom + rcpt + "QUIT\r\n");
+    refus("refused DATA", "DATA", "503 5.5.1 no valid recipients",
+          helo() + mailFrom + rcpt + "DATA\r\nQUIT\r\n");
+
+    s = FakeSmtp::scriptPour(helo() + mailFrom + rcpt);
+    s.last().reponse = {};
+    s.last().ferme = true;
+    row("server closes mid-dialogue", s, helo() + mailFrom + rcpt,
+        erreur("connexion fermée par le serveur"), "\r\nDeconnexion réalisée");
+
+    const QByteArray points =
+        dialogue("ami@example.org", "Salut\r\n..\r\n..x\r\n.. " + kIp.toLatin1() + " at " + kStamp);
+    row("body lines \".\" and \".x\" doubled", FakeSmtp::scriptPour(points), points, ok, {},
+        "Salut\n.\r\n.x\r.");
 }
 
-void TestSmtp::reponsesDuServeur()
+void TestSmtp::dialogues()
 {
     QFETCH(FakeSmtp::Script, script);
+    QFETCH(QString, message);
+    QFETCH(QByteArray, envoye);
     QFETCH(QString, bloc);
+    QFETCH(QString, finLog);
     FakeSmtp serveur;
     QVERIFY(serveur.ecoute());
     serveur.ajouteScript(script);
     Banc b(serveur.adresse());
-    b.lance();
-    QVERIFY(b.attend());
-    QVERIFY2(serveur.echecs().isEmpty(), qPrintable(serveur.echecs()));
-    // The last bytes may still be on their way when the mailing is over.
-    QTRY_VERIFY_WITH_TIMEOUT(serveur.connexions[0].fermee, 5000);
-    QCOMPARE(serveur.connexions[0].recu, dialogue("ami@example.org"));
-    QCOMPARE(b.console.entries, QStringList{bloc});
-}
-
-void TestSmtp::refus_data()
-{
-    QTest::addColumn<QByteArray>("refusee"); // the line the server refuses; null: the greeting
-    QTest::addColumn<QByteArray>("reponse");
-    QTest::addColumn<QByteArray>("envoye");
-
-    const QByteArray mailFrom = "MAIL FROM:<Corvane>\r\n";
-    const QByteArray rcpt = "RCPT TO:<ami@example.org>\r\n";
-    QTest::newRow("greeting") << QByteArray() << QByteArray("554 5.3.2 no service")
-                              << QByteArray("QUIT\r\n");
-    QTest::newRow("HELO") << helo().chopped(2) << QByteArray("501 5.5.4 bad name")
-                          << helo() + "QUIT\r\n";
-    QTest::newRow("MAIL FROM") << mailFrom.chopped(2) << QByteArray("553 5.1.8 sender refused")
-                               << helo() + mailFrom + "QUIT\r\n";
-    QTest::newRow("RCPT TO") << rcpt.chopped(2) << QByteArray("550 5.1.1 no such user")
-                             << helo() + mailFrom + rcpt + "QUIT\r\n";
-    QTest::newRow("DATA") << QByteArray("DATA") << QByteArray("503 5.5.1 no valid recipients")
-                          << helo() + mailFrom + rcpt + "DATA\r\nQUIT\r\n";
-}
-
-void TestSmtp::refus()
-{
-    QFETCH(QByteArray, refusee);
-    QFETCH(QByteArray, reponse);
-    QFETCH(QByteArray, envoye);
-    FakeSmtp serveur;
-    QVERIFY(serveur.ecoute());
-    FakeSmtp::Script s =
-        FakeSmtp::scriptPour(envoye, {{refusee, FakeSmtp::Pas{refusee, reponse + "\r\n"}}});
-    if (refusee.isNull()) {
-        s[0].reponse = reponse + "\r\n";
+    if (!message.isNull()) {
+        b.console.params.Message = message;
     }
-    serveur.ajouteScript(s);
-    Banc b(serveur.adresse());
     b.lance();
     QVERIFY(b.attend());
     QVERIFY2(serveur.echecs().isEmpty(), qPrintable(serveur.echecs()));
-    // Nothing of the message after the refusal: the bytes stop there, then QUIT.
-    // The last bytes may still be on their way when the mailing is over.
-    QTRY_VERIFY_WITH_TIMEOUT(serveur.connexions[0].fermee, 5000);
+    QVERIFY(fermee(serveur));
     QCOMPARE(serveur.connexions[0].recu, envoye);
-    QCOMPARE(b.console.entries,
-             QStringList{blocErreur(1, "ami@example.org", QString::fromLatin1(reponse))});
-    // QUIT was answered: the dialogue ended on the server's word, not on a time-out.
+    QCOMPARE(b.console.entries, QStringList{bloc});
+    QVERIFY(b.log().endsWith(finLog));
     QVERIFY(!b.log().contains(QStringLiteral("Délai dépassé")));
-}
-
-void TestSmtp::serveurQuiRaccroche()
-{
-    FakeSmtp serveur;
-    QVERIFY(serveur.ecoute());
-    const QByteArray envoye = helo() + "MAIL FROM:<Corvane>\r\nRCPT TO:<ami@example.org>\r\n";
-    FakeSmtp::Script s = FakeSmtp::scriptPour(envoye);
-    s.last().reponse = {};
-    s.last().ferme = true;
-    serveur.ajouteScript(s);
-    Banc b(serveur.adresse());
-    b.lance();
-    QVERIFY(b.attend());
-    // The last bytes may still be on their way when the mailing is over.
-    QTRY_VERIFY_WITH_TIMEOUT(serveur.connexions[0].fermee, 5000);
-    QCOMPARE(serveur.connexions[0].recu, envoye);
-    QVERIFY(b.log().endsWith(QStringLiteral("\r\nDeconnexion réalisée")));
-    QCOMPARE(b.console.entries,
-             QStringList{blocErreur(1, "ami@example.org", "connexion fermée par le serveur")});
     QVERIFY(b.plateforme.boxes.shown.isEmpty());
 }
 
@@ -360,8 +309,7 @@ void TestSmtp::serveurMuet()
     QVERIFY(chrono.elapsed() >= 2 * 300 * 9 / 10); // timers may fire a little early
     QVERIFY2(serveur.echecs().isEmpty(), qPrintable(serveur.echecs()));
     QCOMPARE(serveur.connexions.size(), 2);
-    // The last bytes may still be on their way when the mailing is over.
-    QTRY_VERIFY_WITH_TIMEOUT(serveur.connexions[0].fermee, 5000);
+    QVERIFY(fermee(serveur));
     QCOMPARE(serveur.connexions[0].recu, envoye);
     QCOMPARE(serveur.connexions[1].recu, envoye);
     const QString raison = QStringLiteral("pas de réponse du serveur en 0.3 s");
@@ -398,24 +346,6 @@ void TestSmtp::serveurNonRenseigne()
     QCOMPARE(b.console.entries,
              QStringList{blocErreur(1, "ami@example.org", "serveur smtp non renseigné")});
     QVERIFY(b.log().contains(QStringLiteral("serveur smtp non renseigné")));
-}
-
-void TestSmtp::corpsAvecPoints()
-{
-    FakeSmtp serveur;
-    QVERIFY(serveur.ecoute());
-    const QByteArray attendu =
-        dialogue("ami@example.org", "Salut\r\n..\r\n..x\r\n.. " + kIp.toLatin1() + " at " + kStamp);
-    serveur.ajouteScript(FakeSmtp::scriptPour(attendu));
-    Banc b(serveur.adresse());
-    b.console.params.Message = QStringLiteral("Salut\n.\r\n.x\r.");
-    b.lance();
-    QVERIFY(b.attend());
-    QVERIFY2(serveur.echecs().isEmpty(), qPrintable(serveur.echecs()));
-    // The last bytes may still be on their way when the mailing is over.
-    QTRY_VERIFY_WITH_TIMEOUT(serveur.connexions[0].fermee, 5000);
-    QCOMPARE(serveur.connexions[0].recu, attendu);
-    QCOMPARE(b.console.entries, QStringList{blocOk(1, "ami@example.org")});
 }
 
 void TestSmtp::listeAdresses_data()
