@@ -28,6 +28,8 @@ namespace {
 
 const QString kIp = QStringLiteral("203.0.113.7");
 const QString kUser = QStringLiteral("webmaster");
+// The server's password, with the characters an FTP URL gives a meaning to.
+const char* const kMotDePasse = "p:a@s/s%23";
 
 QByteArray lit(const QString& path)
 {
@@ -45,6 +47,19 @@ QString entree(const QString& libelle, const QString& ip = kIp)
 {
     return QStringLiteral("\n") + libelle + QStringLiteral("\r\n<stamp>\r\nIP = ") + ip +
            QStringLiteral("\r\n");
+}
+
+// The FTP account of the settings, upload on.
+void compte(FakeConsole& console, quint16 port, const QString& motDePasse,
+            const QString& local = QStringLiteral("date.php"),
+            const QString& chemin = QStringLiteral("/date.php"))
+{
+    console.upload = true;
+    console.params.NomDomaine = kUser;
+    console.params.MotDePasseFtp = motDePasse;
+    console.params.FtpHebergeur = QStringLiteral("127.0.0.1:%1").arg(port);
+    console.params.FichierATransferer = local;
+    console.params.EmplacementFichier = chemin;
 }
 
 // One change of address as the main window runs it.
@@ -70,6 +85,9 @@ private slots:
     void arretPendantEnvoi();
 
 private:
+    QString recus() const;
+    bool demarreLent(Peer& ftp, const char* octetsParSeconde);
+
     std::unique_ptr<QTemporaryDir> travail_; // the program's working directory
     std::unique_ptr<QTemporaryDir> serveur_; // the FTP account's root
     QString ancien_;
@@ -95,7 +113,6 @@ void TestFtp::envoi_data()
 {
     QTest::addColumn<QString>("serveur"); // "pyftpdlib", "silencieux", "arrete"
     QTest::addColumn<QString>("motDePasse");
-    QTest::addColumn<QString>("motDePasseServeur");
     QTest::addColumn<QString>("dossierDistant"); // created on the server when not empty
     QTest::addColumn<QString>("chemin");
     QTest::addColumn<QString>("fichierLocal");
@@ -104,71 +121,33 @@ void TestFtp::envoi_data()
     const QString ok = QStringLiteral("..Transfert ftp .........") + entree("Transfert : OK");
     const QString pasConnecte =
         QStringLiteral("..Transfert ftp ...") + entree("Erreur de connexion");
-
-    QTest::newRow("upload") << "pyftpdlib"
-                            << "s3cret!"
-                            << "s3cret!"
-                            << "ma_page"
-                            << "/ma_page/date.php"
-                            << "date.php" << ok;
-    QTest::newRow("password with :@/") << "pyftpdlib"
-                                       << "p:a@s/s%23"
-                                       << "p:a@s/s%23"
-                                       << "ma_page"
-                                       << "/ma_page/date.php"
-                                       << "date.php" << ok;
-    QTest::newRow("remote path with spaces") << "pyftpdlib"
-                                             << "s3cret!"
-                                             << "s3cret!"
-                                             << "mon site"
-                                             << "/mon site/date du jour.php"
-                                             << "date.php" << ok;
-    QTest::newRow("path from login folder") << "pyftpdlib"
-                                            << "s3cret!"
-                                            << "s3cret!"
-                                            << ""
-                                            << "date.php"
-                                            << "date.php" << ok;
-    QTest::newRow("wrong password")
-        << "pyftpdlib"
-        << "mauvais:@/"
-        << "s3cret!"
-        << "ma_page"
-        << "/ma_page/date.php"
-        << "date.php" << QStringLiteral("..Transfert ftp ....") + entree("Erreur de connexion");
-    QTest::newRow("missing remote folder")
-        << "pyftpdlib"
-        << "s3cret!"
-        << "s3cret!"
-        << ""
-        << "/absent/date.php"
-        << "date.php" << QStringLiteral("..Transfert ftp ....") + entree("Erreur fichier ftp!");
-    QTest::newRow("missing local file")
-        << "pyftpdlib"
-        << "s3cret!"
-        << "s3cret!"
-        << "ma_page"
-        << "/ma_page/date.php"
-        << "autre.php" << QStringLiteral(".") + entree("Erreur fichier ftp!");
-    QTest::newRow("stopped server") << "arrete"
-                                    << "s3cret!"
-                                    << "s3cret!"
-                                    << ""
-                                    << "/date.php"
-                                    << "date.php" << pasConnecte;
-    QTest::newRow("server never answers") << "silencieux"
-                                          << "s3cret!"
-                                          << "s3cret!"
-                                          << ""
-                                          << "/date.php"
-                                          << "date.php" << pasConnecte;
+    const auto row = [](const char* nom, const char* serveur, const char* motDePasse,
+                        const char* dossier, const char* chemin, const char* local,
+                        const QString& texte) {
+        QTest::newRow(nom) << QString::fromUtf8(serveur) << QString::fromUtf8(motDePasse)
+                           << QString::fromUtf8(dossier) << QString::fromUtf8(chemin)
+                           << QString::fromUtf8(local) << texte;
+    };
+    row("password with :@/", "pyftpdlib", kMotDePasse, "ma_page", "/ma_page/date.php", "date.php",
+        ok);
+    row("remote path with spaces", "pyftpdlib", kMotDePasse, "mon site",
+        "/mon site/date du jour.php", "date.php", ok);
+    row("path from login folder", "pyftpdlib", kMotDePasse, "", "date.php", "date.php", ok);
+    row("wrong password", "pyftpdlib", "mauvais:@/", "ma_page", "/ma_page/date.php", "date.php",
+        QStringLiteral("..Transfert ftp ....") + entree("Erreur de connexion"));
+    row("missing remote folder", "pyftpdlib", kMotDePasse, "", "/absent/date.php", "date.php",
+        QStringLiteral("..Transfert ftp ....") + entree("Erreur fichier ftp!"));
+    row("missing local file", "pyftpdlib", kMotDePasse, "ma_page", "/ma_page/date.php", "autre.php",
+        QStringLiteral(".") + entree("Erreur fichier ftp!"));
+    row("stopped server", "arrete", kMotDePasse, "", "/date.php", "date.php", pasConnecte);
+    row("server never answers", "silencieux", kMotDePasse, "", "/date.php", "date.php",
+        pasConnecte);
 }
 
 void TestFtp::envoi()
 {
     QFETCH(QString, serveur);
     QFETCH(QString, motDePasse);
-    QFETCH(QString, motDePasseServeur);
     QFETCH(QString, dossierDistant);
     QFETCH(QString, chemin);
     QFETCH(QString, fichierLocal);
@@ -182,13 +161,13 @@ void TestFtp::envoi()
     QList<QTcpSocket*> acceptes;
     quint16 port = 0;
     if (serveur == QStringLiteral("pyftpdlib")) {
-        QVERIFY2(
-            ftp.start(QStringLiteral("/usr/bin/python3"),
-                      {QStringLiteral("-m"), QStringLiteral("pyftpdlib"), QStringLiteral("-i"),
-                       QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QStringLiteral("{port}"),
-                       QStringLiteral("-u"), kUser, QStringLiteral("-P"), motDePasseServeur,
-                       QStringLiteral("-d"), serveur_->path(), QStringLiteral("-w")}),
-            qPrintable(ftp.error()));
+        QVERIFY2(ftp.start(QStringLiteral("/usr/bin/python3"),
+                           {QStringLiteral("-m"), QStringLiteral("pyftpdlib"), QStringLiteral("-i"),
+                            QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                            QStringLiteral("{port}"), QStringLiteral("-u"), kUser,
+                            QStringLiteral("-P"), QString::fromLatin1(kMotDePasse),
+                            QStringLiteral("-d"), serveur_->path(), QStringLiteral("-w")}),
+                 qPrintable(ftp.error()));
         port = ftp.port();
     } else if (serveur == QStringLiteral("silencieux")) {
         QVERIFY(silencieux.listen(QHostAddress::LocalHost, 0));
@@ -205,13 +184,8 @@ void TestFtp::envoi()
     QVERIFY(ecrit(QStringLiteral("date1.php"),
                   "<?php $start = 1; $stop = 2; ?>\r\n<p>\xe9t\xe9</p>\r\n"));
     FakeConsole console;
-    console.upload = true;
     console.debug = true;
-    console.params.NomDomaine = kUser;
-    console.params.MotDePasseFtp = motDePasse;
-    console.params.FtpHebergeur = QStringLiteral("127.0.0.1:%1").arg(port);
-    console.params.FichierATransferer = fichierLocal;
-    console.params.EmplacementFichier = chemin;
+    compte(console, port, motDePasse, fichierLocal, chemin);
     auto pub = std::make_unique<PagePublisher>(console);
     pub->setDelais(3, 3);
 
@@ -246,24 +220,12 @@ void TestFtp::envoi()
 // Changes that come during a slow upload wait for it; only the newest page goes next.
 void TestFtp::envoiLentEtChangements()
 {
-    const QString recus = travail_->path() + QStringLiteral("/../recus-") +
-                          QFileInfo(travail_->path()).fileName() + QStringLiteral(".txt");
     Peer ftp;
-    QVERIFY2(ftp.start(QStringLiteral("/usr/bin/python3"),
-                       {corvane::test::sourcePath(QStringLiteral("tests/publish/ftp_lent.py")),
-                        QStringLiteral("{port}"), kUser, QStringLiteral("pw"), serveur_->path(),
-                        recus, QStringLiteral("40000")}),
-             qPrintable(ftp.error()));
-
+    QVERIFY2(demarreLent(ftp, "40000"), qPrintable(ftp.error()));
     // About three seconds of upload at the server's pace.
     QVERIFY(ecrit(QStringLiteral("date1.php"), QByteArray(120000, 'x') + "\r\n"));
     FakeConsole console;
-    console.upload = true;
-    console.params.NomDomaine = kUser;
-    console.params.MotDePasseFtp = QStringLiteral("pw");
-    console.params.FtpHebergeur = QStringLiteral("127.0.0.1:%1").arg(ftp.port());
-    console.params.FichierATransferer = QStringLiteral("date.php");
-    console.params.EmplacementFichier = QStringLiteral("/date.php");
+    compte(console, ftp.port(), QStringLiteral("pw"));
     PagePublisher pub(console);
     pub.setDelais(5, 10);
 
@@ -278,39 +240,26 @@ void TestFtp::envoiLentEtChangements()
 
     QTRY_VERIFY_WITH_TIMEOUT(console.entries.size() == 2, 40000);
     QTRY_VERIFY_WITH_TIMEOUT(!pub.envoi().occupe(), 5000);
-    QCOMPARE(console.entries,
-             (QStringList{QStringLiteral("Transfert : OK"), QStringLiteral("Transfert : OK")}));
-    QCOMPARE(console.text, QStringLiteral("..Transfert ftp .........") +
-                               entree("Transfert : OK", QStringLiteral("198.51.100.3")) +
-                               QStringLiteral("..Transfert ftp .........") +
-                               entree("Transfert : OK", QStringLiteral("198.51.100.3")));
+    const QString fait = QStringLiteral("..Transfert ftp .........") +
+                         entree("Transfert : OK", QStringLiteral("198.51.100.3"));
+    QCOMPARE(console.entries, QStringList(2, QStringLiteral("Transfert : OK")));
+    QCOMPARE(console.text, fait + fait);
     QVERIFY(
         derniere.endsWith("198.51.100.3:81/graphs?format=jpg&starttime=$start&stoptime=$stop\\\"></"
                           "img><br><br>\";\r\n?>\r\n"));
     QCOMPARE(lit(serveur_->path() + QStringLiteral("/date.php")), derniere);
-    QTRY_COMPARE_WITH_TIMEOUT(lit(recus).count('\n'), 2, 5000);
-    QFile::remove(recus);
+    QTRY_COMPARE_WITH_TIMEOUT(lit(recus()).count('\n'), 2, 5000);
+    QFile::remove(recus());
 }
 
 // The main window going away in the middle of an upload stops it and joins the worker at once.
 void TestFtp::arretPendantEnvoi()
 {
-    const QString recus = travail_->path() + QStringLiteral("/../recus-") +
-                          QFileInfo(travail_->path()).fileName() + QStringLiteral(".txt");
     Peer ftp;
-    QVERIFY2(ftp.start(QStringLiteral("/usr/bin/python3"),
-                       {corvane::test::sourcePath(QStringLiteral("tests/publish/ftp_lent.py")),
-                        QStringLiteral("{port}"), kUser, QStringLiteral("pw"), serveur_->path(),
-                        recus, QStringLiteral("20000")}),
-             qPrintable(ftp.error()));
+    QVERIFY2(demarreLent(ftp, "20000"), qPrintable(ftp.error()));
     QVERIFY(ecrit(QStringLiteral("date1.php"), QByteArray(400000, 'x')));
     FakeConsole console;
-    console.upload = true;
-    console.params.NomDomaine = kUser;
-    console.params.MotDePasseFtp = QStringLiteral("pw");
-    console.params.FtpHebergeur = QStringLiteral("127.0.0.1:%1").arg(ftp.port());
-    console.params.FichierATransferer = QStringLiteral("date.php");
-    console.params.EmplacementFichier = QStringLiteral("/date.php");
+    compte(console, ftp.port(), QStringLiteral("pw"));
     auto fenetre = std::make_unique<QWidget>(); // the main window owns the publisher
     QPointer<PagePublisher> pub = new PagePublisher(console, fenetre.get());
 
@@ -323,7 +272,22 @@ void TestFtp::arretPendantEnvoi()
     QVERIFY2(duree.elapsed() < 3000, qPrintable(QString::number(duree.elapsed())));
     QTest::qWait(200); // no report may arrive for an object that is gone
     QVERIFY(console.entries.isEmpty());
-    QVERIFY(!QFile::exists(recus));
+    QVERIFY(!QFile::exists(recus()));
+}
+
+// Where the slow server notes each whole upload it received.
+QString TestFtp::recus() const
+{
+    return travail_->path() + QStringLiteral("/../recus-") +
+           QFileInfo(travail_->path()).fileName() + QStringLiteral(".txt");
+}
+
+bool TestFtp::demarreLent(Peer& ftp, const char* octetsParSeconde)
+{
+    return ftp.start(QStringLiteral("/usr/bin/python3"),
+                     {corvane::test::sourcePath(QStringLiteral("tests/publish/ftp_lent.py")),
+                      QStringLiteral("{port}"), kUser, QStringLiteral("pw"), serveur_->path(),
+                      recus(), QString::fromLatin1(octetsParSeconde)});
 }
 
 QTEST_MAIN(TestFtp)
