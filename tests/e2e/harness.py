@@ -373,6 +373,12 @@ def desktop():
 
         _desktop = Desktop()
         atexit.register(_desktop.close)
+        # Each program folder is new and the program keeps its single-instance lock in the
+        # runtime folder: the locks go to a folder of this run's own (the session services
+        # above keep the one they started with).
+        runtime = tempfile.mkdtemp(prefix="corvane-run-")
+        os.environ["XDG_RUNTIME_DIR"] = runtime
+        atexit.register(shutil.rmtree, runtime, True)
     return _desktop
 
 

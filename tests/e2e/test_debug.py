@@ -1,27 +1,12 @@
 """Debug mode on the real program: the menu "Mode Debug" shows and hides the SMTP log window and
 the page assembly window, which show the dialogue and the three texts of a change; the menu's
 state is what "Corvane.cfg" holds after exit, and brings the windows back at the next start."""
-import os
-import shutil
-import tempfile
 import unittest
 
 import harness as h
 
 BINARY = h.binary_from_args()
 
-
-def setUpModule():
-    # The program keeps its single-instance lock file in the runtime folder; every test folder
-    # is new, so the locks go to a folder of this run's own, removed at the end.
-    global RUNTIME
-    h.desktop()  # its session services keep the runtime folder they started with
-    RUNTIME = tempfile.mkdtemp(prefix="corvane-run-")
-    os.environ["XDG_RUNTIME_DIR"] = RUNTIME
-
-
-def tearDownModule():
-    shutil.rmtree(RUNTIME, ignore_errors=True)
 
 
 SMTP = "LOG - Debug transfert smtp"

@@ -2,10 +2,7 @@
 change, every configured address gets one message, checked line by line on the server side,
 and "corvane.log" holds the mailing report between the change and the Start entries."""
 import datetime
-import os
 import re
-import shutil
-import tempfile
 import time
 import unittest
 
@@ -13,18 +10,6 @@ import harness as h
 
 BINARY = h.binary_from_args()
 
-
-def setUpModule():
-    # The program keeps its single-instance lock file in the runtime folder; every test folder
-    # is new, so the locks go to a folder of this run's own, removed at the end.
-    global RUNTIME
-    h.desktop()  # its session services keep the runtime folder they started with
-    RUNTIME = tempfile.mkdtemp(prefix="corvane-run-")
-    os.environ["XDG_RUNTIME_DIR"] = RUNTIME
-
-
-def tearDownModule():
-    shutil.rmtree(RUNTIME, ignore_errors=True)
 
 
 SENDER = "veille@example.org"

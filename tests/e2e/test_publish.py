@@ -2,28 +2,13 @@
 builds "date.php" from the owner's "date1.php" and uploads it; the console log shows the
 transfer's dots and its outcome. Failure rows are further changes of the same run, with the
 server's side changed in between. (No row needs the 60 s stall limit.)"""
-import os
 import re
-import shutil
-import tempfile
 import unittest
 
 import harness as h
 
 BINARY = h.binary_from_args()
 
-
-def setUpModule():
-    # The program keeps its single-instance lock file in the runtime folder; every test folder
-    # is new, so the locks go to a folder of this run's own, removed at the end.
-    global RUNTIME
-    h.desktop()  # its session services keep the runtime folder they started with
-    RUNTIME = tempfile.mkdtemp(prefix="corvane-run-")
-    os.environ["XDG_RUNTIME_DIR"] = RUNTIME
-
-
-def tearDownModule():
-    shutil.rmtree(RUNTIME, ignore_errors=True)
 
 
 USER = "corvane"
