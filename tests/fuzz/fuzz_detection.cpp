@@ -5,6 +5,7 @@
 #include "config/numbers.h"
 #include "detect/detecteip.h"
 #include "platform/textcodec.h"
+#include "propriete.h"
 #include "publish/fragment.h"
 
 #include <QByteArray>
@@ -18,14 +19,6 @@
 using namespace corvane;
 
 namespace {
-
-void manque(bool ok, const char* propriete)
-{
-    if (!ok) {
-        std::fprintf(stderr, "property broken: %s\n", propriete);
-        std::abort();
-    }
-}
 
 // The leading decimal number as strtod reads it, once blanks are skipped and anything strtod
 // would read further (exponents, hexadecimal, "inf", "nan") is cut away.

@@ -3,6 +3,7 @@
 
 #include "config/fichierini.h"
 #include "platform/textcodec.h"
+#include "propriete.h"
 
 #include <QStringList>
 
@@ -14,14 +15,6 @@
 using namespace corvane;
 
 namespace {
-
-void manque(bool ok, const char* propriete)
-{
-    if (!ok) {
-        std::fprintf(stderr, "property broken: %s\n", propriete);
-        std::abort();
-    }
-}
 
 bool blanc(QChar c)
 {

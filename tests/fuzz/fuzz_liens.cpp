@@ -1,6 +1,7 @@
 // The word under the pointer in a help text, for any text (UTF-16 code units as they come,
 // lone surrogates and line separators included) and any index.
 
+#include "propriete.h"
 #include "ui/modliens.h"
 
 #include <QString>
@@ -14,14 +15,6 @@
 using namespace corvane;
 
 namespace {
-
-void manque(bool ok, const char* propriete)
-{
-    if (!ok) {
-        std::fprintf(stderr, "property broken: %s\n", propriete);
-        std::abort();
-    }
-}
 
 bool delimiteur(char16_t c)
 {

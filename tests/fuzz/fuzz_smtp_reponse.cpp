@@ -4,6 +4,7 @@
 // end inside, and a refusal always has a reason to show.
 
 #include "mail/smtpdialogue.h"
+#include "propriete.h"
 
 #include <cctype>
 #include <cstdio>
@@ -12,14 +13,6 @@
 using namespace corvane;
 
 namespace {
-
-void manque(bool ok, const char* propriete)
-{
-    if (!ok) {
-        std::fprintf(stderr, "property broken: %s\n", propriete);
-        std::abort();
-    }
-}
 
 // Reference reading of the whole stream: a reply ends at its first line that is not "ddd-";
 // a line that does not start with three digits has code 0.
