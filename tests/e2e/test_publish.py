@@ -1,9 +1,15 @@
 """Page publishing by the real program to a real FTP server: each change rewrites "ip_actu",
 builds "date.php" from the owner's "date1.php" and uploads it; the console log shows the
 transfer's dots and its outcome. Failure rows are further changes of the same run, with the
-server's side changed in between. (No row needs the 60 s stall limit.)"""
+server's side changed in between. A last run meets a slow server and one that never answers."""
 import re
+import shutil
+import socket
+import tempfile
+import threading
+import time
 import unittest
+from pathlib import Path
 
 import harness as h
 
@@ -150,6 +156,62 @@ class Publish(unittest.TestCase):
         self.assertEqual(server.tree(), ["mon site/", "mon site/page ip.php"])
         self.assertEqual(p.quit(), 0)
         self.assertNotIn(password.encode(), p.log())
+
+    def test_slow_upload_then_silent_server(self):
+        """Three changes while one slow upload runs: the first upload finishes with its own
+        page, one more upload follows with the newest page, and the change in between never
+        reaches the server. Then a server that accepts and never answers: the upload ends in
+        bounded time with "Erreur de connexion"."""
+        password = "secret"
+        template = b"<!-- " + b"x" * 12000 + b" -->\r\n"
+        port = h.free_port()
+        root = Path(tempfile.mkdtemp(prefix="corvane-ftp-"))
+        received = root.parent / (root.name + ".received")
+        self.cleanups.append(lambda: shutil.rmtree(root, ignore_errors=True))
+        self.cleanups.append(lambda: received.unlink(missing_ok=True))
+        slow = h.Processes()
+        self.cleanups.append(slow.close)
+        slow.start([h.PYTHON, str(h.SOURCE / "tests" / "publish" / "ftp_lent.py"), str(port),
+                    USER, password, str(root), str(received), "3000"])
+        h.wait_port(port)
+        server = type("Slow", (), {"host": f"127.0.0.1:{port}"})()
+        p = self.program(server, password, "/date.php", template)
+
+        def change(ip):
+            self.page.set_answer(ip)
+            starts = p.log().count(b"\nStart : \r\n")
+            p.press("Start")
+            h.wait_for(lambda: p.log().count(b"\nStart : \r\n") > starts, 30, "the Start entry")
+            p.press("Stop")
+
+        change("192.0.2.1")  # its upload takes about four seconds
+        change("192.0.2.2")  # waits
+        change("192.0.2.3")  # takes the waiting place: the newest page
+        h.wait_for(lambda: p.log().count(b"\nTransfert : OK\r\n") == 2, 40, "two uploads")
+        self.assertEqual(received.read_text().splitlines(), [str(root / "date.php")] * 2)
+        self.assertEqual((root / "date.php").read_bytes(), template + fragment("192.0.2.3"))
+
+        # A server that accepts the connection and never says a word.
+        silent = socket.socket()
+        silent.bind(("127.0.0.1", 0))
+        silent.listen(4)
+        self.cleanups.append(silent.close)
+        held = []
+        self.cleanups.append(lambda: [c.close() for c in held])
+        threading.Thread(target=lambda: held.append(silent.accept()[0]), daemon=True).start()
+        slow.close()
+        p.quit()
+        cfg = p.path("Corvane.cfg").read_bytes().replace(
+            f"ftp hebergeur=127.0.0.1:{port}".encode(),
+            f"ftp hebergeur=127.0.0.1:{silent.getsockname()[1]}".encode())
+        p.path("Corvane.cfg").write_bytes(cfg)
+        p.start()
+        began = time.monotonic()
+        change("192.0.2.4")
+        h.wait_for(lambda: b"\nErreur de connexion\r\n" in p.log(), 90, "the connection error")
+        self.assertLess(time.monotonic() - began, 75)
+        self.assertTrue(held, "the program did connect")
+        self.assertEqual(p.quit(), 0)
 
 
 if __name__ == "__main__":
