@@ -5,6 +5,7 @@ Usage: /usr/bin/python3 scripts/screenshots.py [--binary=build/corvane]
 The program runs in a temporary folder against a local detection page; the windows are driven
 through the accessibility tree, as in the end-to-end tests.
 """
+import re
 import subprocess
 import sys
 import time
@@ -39,19 +40,27 @@ def main():
     desktop = h.desktop()
     page = h.PhpPage()
     page.set_answer("203.0.113.7")
-    cfg = h.cfg_bytes({
-        "IP": [("Derniere IP", "198.51.100.23")],
-        "ADRESSE HTTP": [("adresse de IP detect.php", page.url())],
-        "OPTION": [("Sauve Log", "1"), ("Color text console", "1")],
-        "REGLAGE": [("Valeur_Bouton_Tempo", "0"), ("Langage Int", "non")],
-    })
-    p = h.Program(desktop, binary, cfg)
+    # Mail and upload on, against local servers, so the debug windows show a real dialogue
+    # and a real page assembly.
+    sink = h.SmtpSink()
+    ftp = h.FtpServer("demo", "demo")
+    (ftp.root / "ma_page").mkdir()
+    cfg = h.corvane_cfg(page.url(), last_ip="198.51.100.23", mail="1", upload="1",
+                        smtp=[("Serveur smtp", sink.server), ("Message de", "veille"),
+                              ("Sujet", "Changement IP"),
+                              ("Message", "Hello, voici ma nouvelle IP")],
+                        ftp=[("Nom de domaine", "demo"), ("Mot de passe", "demo"),
+                             ("ftp hebergeur", ftp.host),
+                             ("fichier \u00e0 transferer", "date.php"),
+                             ("emplacement et fichier", "/ma_page/date.php")],
+                        addresses=["alice@example.org", "bob@example.org"])
+    template = (b"<?php $start = time() - 86400; $stop = time(); ?>\r\n"
+                b"<h1>Ma station</h1>\r\n")
+    p = h.Program(desktop, binary, cfg, {"date1.php": template})
     try:
         p.start()
         p.press("Start")
-        h.wait_for(lambda: b"Start : " in (p.path("corvane.log").read_bytes()
-                                            if p.path("corvane.log").exists() else b""),
-                   20, "the first check")
+        p.wait_log(re.compile(rb"Transfert : OK"), 30, "the first change's upload")
         # The alarm blinks once a second: keep the picture where it is lit.
         for _ in range(6):
             shot = shoot(desktop, "main-full.png", "Corvane")
@@ -89,6 +98,8 @@ def main():
     finally:
         p.cleanup()
         page.close()
+        sink.close()
+        ftp.close()
 
 
 if __name__ == "__main__":

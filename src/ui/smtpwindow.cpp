@@ -36,6 +36,13 @@ SmtpWindow::SmtpWindow(ConsoleLink& console, Platform platform, QWidget* parent)
     setObjectName(QStringLiteral("smtp"));
     setWindowTitle(QStringLiteral("LOG - Debug transfert smtp"));
     setFixedSize(8925 / kTwipsParPixel, 4815 / kTwipsParPixel);
+    {
+        // MS Sans Serif 8.25 pt is absent here: a sans face of close metrics, at its size.
+        QFont f(QStringLiteral("Liberation Sans"));
+        f.setStyleHint(QFont::SansSerif);
+        f.setPointSizeF(8.25);
+        setFont(f);
+    }
 
     rtxtLog_ = new RichTextView(this);
     rtxtLog_->setObjectName(QStringLiteral("rtxtLog"));
@@ -54,7 +61,7 @@ SmtpWindow::SmtpWindow(ConsoleLink& console, Platform platform, QWidget* parent)
         p.setColor(QPalette::Base, QApplication::palette().color(QPalette::Window));
         p.setColor(QPalette::Text, QApplication::palette().color(QPalette::Highlight));
         text1_->setPalette(p);
-        QFont f(QStringLiteral("MS Sans Serif"));
+        QFont f = font();
         f.setPointSizeF(9.75);
         text1_->setFont(f);
     }
