@@ -12,6 +12,8 @@ PACKAGES=(
   libqt6gui6 qt6-qpa-plugins fonts-dejavu-core fonts-liberation
   # test peers and the desktop rig used by end-to-end tests and screenshots
   php-cli python3 python3-aiosmtpd python3-pyftpdlib curl
+  # TLS and SSH peers: certificates made at test time, FTPS (pyftpdlib over pyOpenSSL), SFTP
+  openssl python3-openssl python3-asyncssh
   xvfb xauth openbox xdotool wmctrl x11-utils imagemagick dbus-x11 at-spi2-core python3-pyatspi
   # measurement and robustness
   libbenchmark-dev clang libclang-rt-14-dev

@@ -151,7 +151,12 @@ IniFile saveInto(IniFile ini, const Parametres& p)
 {
     Parametres copy = p; // champ() hands out a writable reference
     for (const ConfigKey& k : clesConfig()) {
-        ini.setValue(QString::fromUtf8(k.section), QString::fromUtf8(k.key), champ(copy, k));
+        const QString section = QString::fromUtf8(k.section);
+        const QString key = QString::fromUtf8(k.key);
+        if (k.optionnelle && champ(copy, k).isEmpty() && !ini.has(section, key)) {
+            continue;
+        }
+        ini.setValue(section, key, champ(copy, k));
     }
     return ini;
 }
@@ -186,6 +191,12 @@ QByteArray IniFile::toBytes() const
         text += QStringLiteral("\r\n");
     }
     return toAnsi(text);
+}
+
+bool IniFile::has(const QString& section, const QString& key) const
+{
+    const auto s = findSection(lines_, section);
+    return s && findKey(lines_, *s, key) >= 0;
 }
 
 QString IniFile::value(const QString& section, const QString& key) const
@@ -229,17 +240,23 @@ void IniFile::setValue(const QString& section, const QString& key, const QString
     lines_.insert(insertAt, line);
 }
 
-const std::array<ConfigKey, 35>& clesConfig()
+const std::vector<ConfigKey>& clesConfig()
 {
-    static const std::array<ConfigKey, 35> keys = {{
+    static const std::vector<ConfigKey> keys = {{
         {"Mot de passe", "raz", &Parametres::Raz},
         {"IP", "Derniere IP", &Parametres::DerniereIP},
         {"ADRESSE HTTP", "adresse de IP detect.php", &Parametres::AdresseDetect},
+        {"ADRESSE HTTP", "adresse de secours", &Parametres::AdresseSecours, -1, true},
+        {"ADRESSE HTTP", "Famille", &Parametres::Famille, -1, true},
+        {"ADRESSE HTTP", "Certificat", &Parametres::CertificatHttp, -1, true},
         {"ADRESSE FTP", "Nom de domaine", &Parametres::NomDomaine},
         {"ADRESSE FTP", "Mot de passe", &Parametres::MotDePasseFtp},
         {"ADRESSE FTP", "ftp hebergeur", &Parametres::FtpHebergeur},
         {"ADRESSE FTP", "fichier à transferer", &Parametres::FichierATransferer},
         {"ADRESSE FTP", "emplacement et fichier", &Parametres::EmplacementFichier},
+        {"ADRESSE FTP", "Protocole", &Parametres::ProtocoleFtp, -1, true},
+        {"ADRESSE FTP", "Empreinte hote", &Parametres::EmpreinteHote, -1, true},
+        {"ADRESSE FTP", "Certificat", &Parametres::CertificatFtp, -1, true},
         {"SERVER", "N°port In", &Parametres::PortIn},
         {"OPTION", "Bip changement IP", &Parametres::BipChangement},
         {"OPTION", "Sauve Log", &Parametres::SauveLog},
@@ -261,6 +278,11 @@ const std::array<ConfigKey, 35>& clesConfig()
         {"SMTP", "Adresse N°8", nullptr, 7},
         {"SMTP", "Adresse N°9", nullptr, 8},
         {"SMTP", "Adresse N°10", nullptr, 9},
+        {"SMTP", "Securite", &Parametres::SecuriteSmtp, -1, true},
+        {"SMTP", "Utilisateur", &Parametres::UtilisateurSmtp, -1, true},
+        {"SMTP", "Mot de passe", &Parametres::MotDePasseSmtp, -1, true},
+        {"SMTP", "Adresse expediteur", &Parametres::AdresseExpediteur, -1, true},
+        {"SMTP", "Certificat", &Parametres::CertificatSmtp, -1, true},
         {"REGLAGE", "Valeur_Bouton_Tempo", &Parametres::ValeurBoutonTempo},
         {"REGLAGE", "Langage Int", &Parametres::LangageInt},
         {"REGLAGE", "Taille fenetre", &Parametres::TailleFenetre},

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <array>
+#include <vector>
 
 namespace corvane {
 
@@ -23,6 +24,7 @@ public:
     QByteArray toBytes() const;                              // CR LF line ends
 
     QString value(const QString& section, const QString& key) const; // "" when missing
+    bool has(const QString& section, const QString& key) const;
     // Replaces the key's line where it stands, adds a missing key at the end of its section
     // and a missing section at the end of the file.
     void setValue(const QString& section, const QString& key, const QString& value);
@@ -36,18 +38,21 @@ struct ConfigKey {
     const char* key;                      // UTF-8 source text, e.g. "fichier à transferer"
     QString Parametres::*field = nullptr; // null for the ten addresses
     int adresse = -1;                     // 0..9 for "Adresse N°1".."Adresse N°10"
+    // Keys added after the first release: written back only when the file already has them
+    // or they hold a value, so that a file without them is rewritten byte for byte as before.
+    bool optionnelle = false;
 };
-// The 35 keys in file order.
-const std::array<ConfigKey, 35>& clesConfig();
+// Every key in file order, the optional ones after their section's original keys.
+const std::vector<ConfigKey>& clesConfig();
 QString& champ(Parametres& p, const ConfigKey& k);
 
 // The executable's folder plus "Corvane.cfg".
 QString CheminConfig();
 // The value of one key of the file at path; "" when the file, section or key is missing.
 QString LireINI(const QString& path, const QString& section, const QString& key);
-// All 35 keys; a missing file gives empty fields.
+// Every key; a missing file gives empty fields.
 Parametres ChargeConfig(const QString& path);
-// All 35 keys written into the file, other lines kept; atomically and owner-only (0600).
+// Every key written into the file (optional keys only when present or set), other lines kept; atomically and owner-only (0600).
 WriteResult SauveConfig(const Parametres& p, const QString& path);
 // Puts the defaults into p (leaving the fields the defaults do not name) and saves.
 WriteResult ini_par_defaut(Parametres& p, const QString& path);

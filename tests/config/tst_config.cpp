@@ -63,7 +63,7 @@ const QByteArray kDefaultsFile = crlf(
     "[REGLAGE]\nValeur_Bouton_Tempo=\nLangage Int=non\nTaille fenetre=\nPosition H=\n"
     "Position V=\nToujours visible=\n");
 
-// A record whose 35 fields all differ, so a key wired to the wrong field shows.
+// A record whose fields all differ, so a key wired to the wrong field shows.
 Parametres distinctRecord()
 {
     Parametres p;
@@ -347,7 +347,8 @@ void TestConfig::everyKeyHasItsOwnField()
     const QByteArray bytes = readAll(path);
     qsizetype last = -1;
     for (const ConfigKey& k : clesConfig()) {
-        const qsizetype at = bytes.indexOf("\r\n" + toAnsi(QString::fromUtf8(k.key)) + "=");
+        const qsizetype at =
+            bytes.indexOf("\r\n" + toAnsi(QString::fromUtf8(k.key)) + "=", last + 1);
         QVERIFY2(at > last, k.key);
         last = at;
     }

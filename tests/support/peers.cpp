@@ -1,6 +1,7 @@
 #include "support/peers.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -90,6 +91,70 @@ bool startPhp(Peer& peer, const QString& docRoot)
     return peer.start(
         QStringLiteral("php"),
         {QStringLiteral("-S"), QStringLiteral("127.0.0.1:{port}"), QStringLiteral("-t"), docRoot});
+}
+
+namespace {
+
+bool openssl(const QStringList& args, const QString& dir, QString& erreur)
+{
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral("openssl"), args);
+    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        erreur = QStringLiteral("openssl ") + args.join(u' ') + QStringLiteral(": ") +
+                 QString::fromLocal8Bit(p.readAll());
+        return false;
+    }
+    return true;
+}
+
+bool autorite(const QString& dir, const QString& nom, QString& erreur)
+{
+    return openssl({QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                    QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
+                    QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=") + nom,
+                    QStringLiteral("-keyout"), nom + QStringLiteral(".key"),
+                    QStringLiteral("-out"), nom + QStringLiteral(".pem")},
+                   dir, erreur);
+}
+
+} // namespace
+
+Certificats fabriqueCertificats(const QString& dir)
+{
+    Certificats c;
+    QString& e = c.erreur;
+    QFile ext(dir + QStringLiteral("/ext.cnf"));
+    if (!ext.open(QIODevice::WriteOnly) ||
+        ext.write("subjectAltName=IP:127.0.0.1,IP:::1,DNS:localhost\n"
+                  "basicConstraints=CA:FALSE\nkeyUsage=digitalSignature,keyEncipherment\n"
+                  "extendedKeyUsage=serverAuth\n") < 0) {
+        c.erreur = QStringLiteral("cannot write ext.cnf");
+        return c;
+    }
+    ext.close();
+    if (!autorite(dir, QStringLiteral("ca-test"), e) ||
+        !autorite(dir, QStringLiteral("autre-ca"), e) ||
+        !openssl({QStringLiteral("req"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+                  QStringLiteral("-nodes"), QStringLiteral("-subj"), QStringLiteral("/CN=localhost"),
+                  QStringLiteral("-keyout"), QStringLiteral("serveur.key"), QStringLiteral("-out"),
+                  QStringLiteral("serveur.csr")},
+                 dir, e) ||
+        !openssl({QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
+                  QStringLiteral("serveur.csr"), QStringLiteral("-CA"), QStringLiteral("ca-test.pem"),
+                  QStringLiteral("-CAkey"), QStringLiteral("ca-test.key"),
+                  QStringLiteral("-CAcreateserial"), QStringLiteral("-days"), QStringLiteral("2"),
+                  QStringLiteral("-extfile"), QStringLiteral("ext.cnf"), QStringLiteral("-out"),
+                  QStringLiteral("serveur.pem")},
+                 dir, e)) {
+        return c;
+    }
+    c.ca = dir + QStringLiteral("/ca-test.pem");
+    c.autreCa = dir + QStringLiteral("/autre-ca.pem");
+    c.cert = dir + QStringLiteral("/serveur.pem");
+    c.cle = dir + QStringLiteral("/serveur.key");
+    return c;
 }
 
 QString sourcePath(const QString& relative)

@@ -41,6 +41,18 @@ private:
 // php -S 127.0.0.1:PORT -t docRoot
 bool startPhp(Peer& peer, const QString& docRoot);
 
+// A certificate authority and a server certificate it signed for 127.0.0.1, ::1 and
+// localhost, made with openssl in dir; a second, unrelated authority (autreCa) for the
+// untrusted-certificate rows. Empty error() when made.
+struct Certificats {
+    QString ca;      // PEM of the authority the program is told to trust ("Certificat")
+    QString cert;    // PEM of the server's certificate
+    QString cle;     // PEM of the server's private key
+    QString autreCa; // PEM of an authority that signed nothing the servers show
+    QString erreur;
+};
+Certificats fabriqueCertificats(const QString& dir);
+
 // Path of a file in the source tree, e.g. sourcePath("resources/ip_check.php").
 QString sourcePath(const QString& relative);
 // The built corvane binary.
