@@ -1,9 +1,16 @@
 #pragma once
-// One request to the owner's detection page, whose whole body is the public address.
+// The request to the owner's detection page, whose whole body is the public address, with an
+// optional second page asked when the first fails.
 
 #include <QByteArray>
+#include <QHostAddress>
+#include <QList>
 #include <QObject>
+#include <QSslCertificate>
+#include <QSslError>
 #include <QString>
+#include <QStringView>
+#include <QUrl>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -16,14 +23,33 @@ inline const QString kErreurDetection =
     QStringLiteral("         Erreur internet\r\nou configuration fichier 'Corvane.cfg'!\r\n"
                    " Page et/ou script php non trouv\u00e9");
 
-// Whether a detection page's body, taken as text, can be an address: it must begin with a
-// number whose value is not zero ("0.0.0.0", markup and the empty body cannot).
-bool reponseAcceptable(const QString& texte);
+// What a detection page's body says: the address it holds, or why it holds none.
+struct LectureReponse {
+    QString adresse; // empty when the body is not an address
+    QString raison;  // short French reason when it is not
+};
+
+// The body counts only if, once spaces, tabs, CR and LF are trimmed from both ends, it is an
+// IPv4 dotted quad (four decimal numbers 0-255, no leading zeros) or an IPv6 literal (no zone,
+// no brackets, no port), and not an unspecified address (0.0.0.0, ::). An IPv6 address comes
+// back in its canonical form, so two pages that write it differently give the same text.
+LectureReponse lisReponse(QStringView corps);
+
+// The detection settings, as the settings file gives them.
+struct RequeteDetection {
+    QString url;        // "adresse de IP detect.php"
+    QString secours;    // "adresse de secours": asked only when url fails; empty: none
+    QString famille;    // "Famille": "", "auto", "ipv4" or "ipv6"; moot through a proxy, which
+                        // makes the connection itself
+    QString certificat; // "Certificat": PEM file of CAs trusted on top of the system's; empty: none
+};
 
 struct ResultatDetection {
     bool ok = false;
-    QString texte;  // the body exactly as received (Windows-1252 bytes as characters), when ok
-    QString raison; // why it failed, for tests and the debug log (never shown in the box)
+    QString texte;        // the validated, trimmed address, when ok
+    QString raison;       // short French reason when not ok; never a password nor a control char
+    bool secours = false; // the answer (or the last failure) came from the second page
+    QString url;          // the page that answered or failed last, without user and password
 };
 
 class DetecteIP : public QObject {
@@ -32,30 +58,53 @@ public:
     explicit DetecteIP(QObject* parent = nullptr);
     ~DetecteIP() override;
 
-    void setDelai(int ms);           // transfer time-out, 30 000 ms unless set
+    void setDelai(int ms);           // bound on each page, 30 000 ms unless set
     void setTailleMax(qint64 bytes); // body cap, 64 KiB unless set
 
-    // Starts one request. termine() is emitted exactly once, later, from the event loop
-    // (never from inside demarre). A request started while one runs replaces nothing: the
+    // Starts one detection. termine() is emitted exactly once, later, from the event loop
+    // (never from inside demarre). A detection started while one runs replaces nothing: the
     // caller must wait for termine().
-    void demarre(const QString& url);
+    void demarre(const RequeteDetection& requete);
+    void demarre(const QString& url) { demarre(RequeteDetection{url, {}, {}, {}}); }
     bool enCours() const;
 
 signals:
     void termine(const corvane::ResultatDetection& resultat);
 
 private:
-    void fin(ResultatDetection r);
-    void refuse(const QString& raison);
+    enum class Famille { Toutes, V4, V6 };
+
+    void essaie(const QString& url);
+    void va(const QUrl& cible);
+    void envoie(const QUrl& cible, const QHostAddress& adresse);
     void enTetes();
     void lit();
     void acheve();
-    void abandonne();
+    void suitRedirection(int code);
+    QString raisonReseau() const;
+    void echoue(const QString& raison);
+    void reussit(const QString& adresse);
+    void lacheReponse();
+    void arreteEssai();
+    void fin(ResultatDetection r);
+    void refuse(const QString& raison);
 
     QNetworkAccessManager* nam_ = nullptr;
     QNetworkReply* reply_ = nullptr;
-    QTimer* chrono_ = nullptr; // bounds the whole request, however slowly the bytes come
+    QTimer* chrono_ = nullptr; // bounds each page as a whole, however slowly the bytes come
+    int recherche_ = -1;       // id of the running host lookup, -1 when none
+    RequeteDetection requete_;
+    Famille famille_ = Famille::Toutes;
+    QList<QSslCertificate> autorites_; // system CAs and the file's, when a file is given
+    bool secours_ = false;             // the second page is the one being asked
+    QString raisonPremiere_;           // why the first page failed
+    QString urlAffichee_;              // the page being asked, without user and password
+    QUrl cible_;                       // the URL being asked, before any address is chosen
+    QString hote_;                     // its host name
+    int redirections_ = 0;
+    QList<QSslError> erreursSsl_;
     QByteArray corps_;
+    bool actif_ = false;
     int refusEnAttente_ = 0;
     int delaiMs_ = 30000;
     qint64 tailleMax_ = 64 * 1024;

@@ -2,6 +2,8 @@
 
 #include "platform/textcodec.h"
 
+#include <QHostAddress>
+
 namespace corvane {
 namespace {
 
@@ -9,6 +11,22 @@ bool gardeTelQuel(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
            c == ':' || c == '-';
+}
+
+// An IPv6 address is a URL host only between brackets. Only a bare literal gets them: a zone,
+// a blank or anything else around it is left to plain escaping like any other text.
+bool estIPv6(const QString& adresse)
+{
+    for (const QChar c : adresse) {
+        const char16_t u = c.unicode();
+        const bool hex =
+            (u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F');
+        if (!hex && u != u':' && u != u'.') {
+            return false;
+        }
+    }
+    QHostAddress a;
+    return a.setAddress(adresse) && a.protocol() == QAbstractSocket::IPv6Protocol;
 }
 
 } // namespace
@@ -37,7 +55,11 @@ QByteArray fragmentIpActu(const QString& adresse)
     QByteArray f;
     f += "<?php\r\n";
     f += "echo \"<img src=\\\"http://";
-    f += echappeAdresse(adresse);
+    if (estIPv6(adresse)) {
+        f += '[' + echappeAdresse(adresse) + ']';
+    } else {
+        f += echappeAdresse(adresse);
+    }
     f += ":81/graphs?format=jpg&starttime=$start&stoptime=$stop\\\"></img><br><br>\";\r\n";
     f += "?>\r\n";
     return f;

@@ -18,7 +18,8 @@ inline const QString kFichierIpActu = QStringLiteral("ip_actu");
 // PHP variable or leave the src attribute.
 QByteArray echappeAdresse(const QString& adresse);
 
-// The whole content of "ip_actu" for that address, CR LF line ends included.
+// The whole content of "ip_actu" for that address, CR LF line ends included. An IPv6 address
+// goes between brackets, so that the image's URL stays valid.
 QByteArray fragmentIpActu(const QString& adresse);
 
 // Writes the fragment to path in one step.

@@ -1,6 +1,9 @@
-// The detection page's answer, whatever bytes it holds: the test that takes or refuses it
-// reads the same number a C library would, and an answer that is taken can only ever reach
-// the PHP fragment as plain address characters or %XX escapes between the fixed parts.
+// The detection page's answer, whatever bytes it holds: it is taken exactly when the C
+// library's inet_pton reads it as an address (once blanks and line ends are trimmed), other
+// than an unspecified one, and what is kept is that same address; the fragment holds any text
+// as plain address characters or %XX escapes between its fixed parts, and a taken address as
+// itself (IPv6 between brackets). The leading number of the same text, which the settings
+// reader takes for numbers, is the one strtod reads.
 
 #include "config/numbers.h"
 #include "detect/detecteip.h"
@@ -9,6 +12,8 @@
 #include "publish/fragment.h"
 
 #include <QByteArray>
+
+#include <arpa/inet.h>
 
 #include <clocale>
 #include <cmath>
@@ -48,6 +53,32 @@ double reference(const QByteArray& b)
         return 0;
     }
     return std::strtod(s.c_str(), nullptr);
+}
+
+// The address inet_pton reads from the trimmed answer, in binary; empty when it reads none.
+std::string binaire(const QByteArray& b)
+{
+    qsizetype debut = 0;
+    qsizetype fin = b.size();
+    const auto blanc = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (debut < fin && blanc(b[debut])) {
+        ++debut;
+    }
+    while (fin > debut && blanc(b[fin - 1])) {
+        --fin;
+    }
+    const std::string t(b.constData() + debut, std::size_t(fin - debut));
+    if (t.find('\0') != std::string::npos) {
+        return {};
+    }
+    unsigned char octets[16];
+    if (inet_pton(AF_INET, t.c_str(), octets) == 1) {
+        return std::string(reinterpret_cast<char*>(octets), 4);
+    }
+    if (inet_pton(AF_INET6, t.c_str(), octets) == 1) {
+        return std::string(reinterpret_cast<char*>(octets), 16);
+    }
+    return {};
 }
 
 bool garde(char c)
@@ -92,17 +123,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         manque(std::fabs(v - r) <= 1e-9 * std::fabs(r) + 1e-300,
                "the answer's number is the one strtod reads from its leading digits");
     }
-    manque(reponseAcceptable(texte) == (v != 0),
-           "an answer is taken exactly when its number is not 0");
-    if (!reponseAcceptable(texte)) {
-        return 0; // refused: nothing of it is written anywhere
+
+    const LectureReponse lu = lisReponse(texte);
+    const std::string attendu = binaire(corps);
+    const bool nul = attendu.find_first_not_of('\0') == std::string::npos;
+    manque(lu.adresse.isEmpty() == (attendu.empty() || nul),
+           "an answer is taken exactly when inet_pton reads a specified address from it");
+    manque(lu.adresse.isEmpty() != lu.raison.isEmpty(),
+           "a refused answer says why, a taken one not");
+    for (const QChar c : lu.raison) {
+        manque(c.isPrint(), "the reason holds no control character");
+    }
+    if (!lu.adresse.isEmpty()) {
+        const QByteArray a = lu.adresse.toLatin1();
+        manque(binaire(a) == attendu, "the address kept is the one received");
+        const QByteArray f = fragmentIpActu(lu.adresse);
+        manque(f == kDebut + (a.contains(':') ? '[' + a + ']' : a) + kFin,
+               "a taken address is written as itself, IPv6 between brackets");
     }
 
     const QByteArray f = fragmentIpActu(texte);
     manque(f.startsWith(kDebut) && f.endsWith(kFin) && f.size() >= kDebut.size() + kFin.size(),
            "the fragment keeps its fixed parts");
-    const QByteArray milieu = f.mid(kDebut.size(), f.size() - kDebut.size() - kFin.size());
-    manque(milieu == echappeAdresse(texte), "the address part is the escaped answer");
+    QByteArray milieu = f.mid(kDebut.size(), f.size() - kDebut.size() - kFin.size());
+    if (milieu.startsWith('[') && milieu.endsWith(']')) {
+        milieu = milieu.mid(1, milieu.size() - 2); // brackets only ever come around the text
+    }
     QByteArray decode;
     for (qsizetype i = 0; i < milieu.size(); ++i) {
         const char c = milieu[i];
