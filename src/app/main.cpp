@@ -6,6 +6,9 @@
 #include "ui/console.h"
 
 #include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
@@ -13,9 +16,19 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setApplicationVersion(QStringLiteral("1.05"));
 
-    // A second start while one runs from the same folder ends at once, silently.
+    // A second start while one runs from the same folder ends at once: said on standard error,
+    // and in a box when there is a screen to show it on.
     corvane::SingleInstance instance(QCoreApplication::applicationDirPath());
-    if (!instance.acquire()) {
+    const bool seul = instance.acquire();
+    if (!instance.warning().isEmpty()) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(instance.warning()));
+    }
+    if (!seul) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(instance.refusal()));
+        const QString ecran = QGuiApplication::platformName();
+        if (ecran != QLatin1String("offscreen") && ecran != QLatin1String("minimal")) {
+            QMessageBox::information(nullptr, corvane::kTitreApplication, instance.refusal());
+        }
         return 0;
     }
 

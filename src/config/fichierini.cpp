@@ -12,10 +12,7 @@ namespace {
 
 // A settings file is a few kilobytes; anything this large is not ours, and refusing it keeps a
 // stray huge file from being loaded whole or silently rewritten.
-constexpr qint64 kMaxConfigBytes = qint64(16) * 1024 * 1024;
-
-// The profile reader hands back at most 254 characters (a 255-character buffer and its NUL).
-constexpr qsizetype kMaxValueLength = 254;
+constexpr qint64 kMaxConfigBytes = qint64(1024) * 1024;
 
 // The blanks the profile functions strip: the C locale's white space, not Unicode's, so a
 // no-break space (byte 0xA0) stays part of a name or value.
@@ -88,16 +85,18 @@ QString cleanValue(QStringView raw)
     if (v.size() >= 2 && v.front() == u'"' && v.back() == u'"') {
         v = v.sliced(1, v.size() - 2);
     }
-    return v.first(std::min(v.size(), kMaxValueLength)).toString();
+    // Whole, however long: a value cut on reading would be written back cut at exit.
+    return v.toString();
 }
 
 // A line break inside a value would split its line and let the rest of the text read as
-// other keys or sections; a blank keeps it on one line and reads back trimmed.
+// other keys or sections; a NUL (an address taken from a hostile answer) would make the whole
+// file unreadable text at the next start. A blank takes their place and reads back trimmed.
 QString oneLine(const QString& value)
 {
     QString out = value;
     for (QChar& c : out) {
-        if (c == u'\r' || c == u'\n') {
+        if (c == u'\r' || c == u'\n' || c == u'\0') {
             c = u' ';
         }
     }
@@ -163,22 +162,28 @@ IniFile saveInto(IniFile ini, const Parametres& p)
 
 } // namespace
 
-IniFile IniFile::fromBytes(const QByteArray& windows1252)
+IniFile IniFile::fromBytes(const QByteArray& bytes)
 {
     IniFile ini;
-    if (windows1252.isEmpty()) {
-        return ini;
-    }
-    const QString text = fromAnsi(windows1252);
-    ini.lines_ = text.split(u'\n');
-    // The last line break ends the last line; it does not open an empty one.
-    if (text.endsWith(u'\n')) {
-        ini.lines_.removeLast();
-    }
-    for (QString& line : ini.lines_) {
-        if (line.endsWith(u'\r')) {
-            line.chop(1);
+    DecodedText d = decodeText(bytes);
+    ini.encoding_ = d.encoding;
+    ini.problem_ = d.problem;
+    const QString& text = d.text;
+    // CR LF, LF or a lone CR (an old Mac editor) each end one line. The last line break ends
+    // the last line; it does not open an empty one.
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != u'\r' && text[i] != u'\n') {
+            continue;
         }
+        ini.lines_.append(text.sliced(start, i - start));
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            ++i;
+        }
+        start = i + 1;
+    }
+    if (start < text.size()) {
+        ini.lines_.append(text.sliced(start));
     }
     return ini;
 }
@@ -190,7 +195,7 @@ QByteArray IniFile::toBytes() const
         text += line;
         text += QStringLiteral("\r\n");
     }
-    return toAnsi(text);
+    return encodeText(text, encoding_);
 }
 
 bool IniFile::has(const QString& section, const QString& key) const
@@ -315,14 +320,17 @@ QString LireINI(const QString& path, const QString& section, const QString& key)
     return IniFile::fromBytes(r.data).value(section, key);
 }
 
-Parametres ChargeConfig(const QString& path)
+Parametres ChargeConfig(const QString& path, QString* probleme)
 {
     Parametres p;
     const ReadResult r = readConfig(path);
-    if (!r.ok) {
+    const IniFile ini = IniFile::fromBytes(r.data);
+    if (probleme) {
+        *probleme = r.ok || r.missing ? ini.problem() : r.error;
+    }
+    if (!r.ok || !ini.problem().isEmpty()) {
         return p;
     }
-    const IniFile ini = IniFile::fromBytes(r.data);
     for (const ConfigKey& k : clesConfig()) {
         champ(p, k) = ini.value(QString::fromUtf8(k.section), QString::fromUtf8(k.key));
     }
@@ -338,8 +346,12 @@ WriteResult SauveConfig(const Parametres& p, const QString& path)
             false,
             QStringLiteral("fichier existant illisible (%1), il n'a pas été réécrit").arg(r.error)};
     }
-    const IniFile ini = saveInto(IniFile::fromBytes(r.data), p);
-    return writeFileAtomically(path, ini.toBytes(), FileAccess::OwnerOnly);
+    const IniFile lu = IniFile::fromBytes(r.data);
+    if (!lu.problem().isEmpty()) {
+        return {false, QStringLiteral("fichier existant illisible (%1), il n'a pas été réécrit")
+                           .arg(lu.problem())};
+    }
+    return writeFileAtomically(path, saveInto(lu, p).toBytes(), FileAccess::OwnerOnly);
 }
 
 WriteResult ini_par_defaut(Parametres& p, const QString& path)

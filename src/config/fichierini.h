@@ -3,6 +3,7 @@
 
 #include "config/parametres.h"
 #include "platform/atomicfile.h"
+#include "platform/textcodec.h"
 
 #include <QByteArray>
 #include <QList>
@@ -16,12 +17,17 @@ namespace corvane {
 inline const QString kNomConfig = QStringLiteral("Corvane.cfg");
 
 // One INI file in memory, following the Windows private-profile rules: section and key names
-// match without regard to case; a value is trimmed, loses one pair of enclosing double quotes
-// and is cut to 254 characters; every line the program does not know is kept as it was.
+// match without regard to case; a value is trimmed and loses one pair of enclosing double
+// quotes; every line the program does not know is kept as it was. Unlike the profile
+// functions, a value is never cut: what the owner wrote is what is written back.
 class IniFile {
 public:
-    static IniFile fromBytes(const QByteArray& windows1252); // CR LF or LF line ends
-    QByteArray toBytes() const;                              // CR LF line ends
+    // Windows-1252 or UTF-8 (see decodeText); CR LF, LF or CR line ends. Bytes that are no
+    // 8-bit text give an empty file whose problem() says why.
+    static IniFile fromBytes(const QByteArray& bytes);
+    // In the encoding the file was read in (Windows-1252 for a new one), CR LF line ends.
+    QByteArray toBytes() const;
+    QString problem() const { return problem_; }
 
     QString value(const QString& section, const QString& key) const; // "" when missing
     bool has(const QString& section, const QString& key) const;
@@ -31,6 +37,8 @@ public:
 
 private:
     QList<QString> lines_;
+    TextEncoding encoding_ = TextEncoding::Windows1252;
+    QString problem_;
 };
 
 struct ConfigKey {
@@ -50,9 +58,13 @@ QString& champ(Parametres& p, const ConfigKey& k);
 QString CheminConfig();
 // The value of one key of the file at path; "" when the file, section or key is missing.
 QString LireINI(const QString& path, const QString& section, const QString& key);
-// Every key; a missing file gives empty fields.
-Parametres ChargeConfig(const QString& path);
-// Every key written into the file (optional keys only when present or set), other lines kept; atomically and owner-only (0600).
+// Every key; a missing file gives empty fields. A file that is there but cannot be read (not
+// a regular file, too large, not 8-bit text) gives empty fields too, and its reason in
+// *probleme (left empty otherwise): SauveConfig will refuse to overwrite it.
+Parametres ChargeConfig(const QString& path, QString* probleme = nullptr);
+// Every key written into the file (optional keys only when present or set), other lines kept,
+// in the file's own encoding; atomically and owner-only (0600). A file that cannot be read is
+// left as it is and the reason returned.
 WriteResult SauveConfig(const Parametres& p, const QString& path);
 // Puts the defaults into p (leaving the fields the defaults do not name) and saves.
 WriteResult ini_par_defaut(Parametres& p, const QString& path);

@@ -1,5 +1,6 @@
 #include "config/numbers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -49,6 +50,12 @@ long long arrondiBancaire(double value)
                          : std::numeric_limits<long long>::max() / 2;
     }
     return static_cast<long long>(std::nearbyint(value)); // default mode: to nearest, ties even
+}
+
+int coordonneeTwips(QStringView text)
+{
+    return static_cast<int>(
+        std::clamp<long long>(arrondiBancaire(valeurNumerique(text)), -kTwipsMax, kTwipsMax));
 }
 
 } // namespace corvane

@@ -13,4 +13,9 @@ double valeurNumerique(QStringView text);
 // Rounds to the nearest whole number, halves to the even neighbour (0.5 -> 0, 1.5 -> 2).
 long long arrondiBancaire(double value);
 
+// A window coordinate in twips from the settings, rounded as above and held within
+// ±kTwipsMax: far past any desktop, yet small enough that no conversion of it can overflow.
+inline constexpr int kTwipsMax = 1'000'000;
+int coordonneeTwips(QStringView text);
+
 } // namespace corvane

@@ -1,15 +1,22 @@
 #include "platform/atomicfile.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace corvane {
+namespace {
+
+QString reason(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+} // namespace
 
 WriteResult writeFileAtomically(const QString& path, const QByteArray& data, FileAccess access)
 {
@@ -17,49 +24,32 @@ WriteResult writeFileAtomically(const QString& path, const QByteArray& data, Fil
     if (!file.open(QIODevice::WriteOnly)) {
         return {false, file.errorString()};
     }
+    const auto abandon = [&file](const QString& why) {
+        file.cancelWriting();
+        return WriteResult{false, why};
+    };
     // On the open descriptor, before any byte is written: QSaveFile may write through an
     // unnamed temporary file, whose mode QFileDevice::setPermissions does not reach.
     if (access == FileAccess::OwnerOnly && ::fchmod(file.handle(), S_IRUSR | S_IWUSR) != 0) {
-        const QString why = QString::fromLocal8Bit(std::strerror(errno));
-        file.cancelWriting();
-        return {false, why};
+        return abandon(reason(errno));
     }
     if (file.write(data) != data.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return {false, why};
+        return abandon(file.errorString());
+    }
+    // QSaveFile buffers small writes and, when the buffer fails to reach the disk at commit
+    // (a full disk, a file size limit), still puts the empty file in place and reports
+    // success. So the buffer is emptied here and the data forced to the disk, each result
+    // checked, before commit is allowed to rename anything.
+    if (!file.flush()) {
+        return abandon(file.errorString());
+    }
+    if (::fsync(file.handle()) != 0 && errno != EINVAL && errno != EROFS) {
+        return abandon(reason(errno));
     }
     if (!file.commit()) {
         return {false, file.errorString()};
     }
     return {true, {}};
-}
-
-ReadResult readWholeFile(const QString& path, qint64 maxBytes)
-{
-    ReadResult r;
-    QFile file(path);
-    if (!file.exists()) {
-        r.missing = true;
-        r.error = QStringLiteral("fichier absent");
-        return r;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        r.error = file.errorString();
-        return r;
-    }
-    if (file.size() > maxBytes) {
-        r.error = QStringLiteral("fichier trop grand");
-        return r;
-    }
-    r.data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        r.error = file.errorString();
-        r.data.clear();
-        return r;
-    }
-    r.ok = true;
-    return r;
 }
 
 } // namespace corvane

