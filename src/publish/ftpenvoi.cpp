@@ -1,8 +1,12 @@
 #include "publish/ftpenvoi.h"
 
-#include "platform/atomicfile.h"
+#include "platform/saferead.h"
 #include "platform/textcodec.h"
 
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QThread>
 
 #include <curl/curl.h>
@@ -16,7 +20,7 @@ namespace {
 
 struct HotePort {
     QByteArray hote;
-    QByteArray port; // empty: FTP's own
+    QByteArray port; // empty: the protocol's own
     QString erreur;
 };
 
@@ -76,6 +80,77 @@ struct CurlUrl {
     ~CurlUrl() { curl_url_cleanup(h); }
 };
 
+bool contientFinDeLigne(const QString& texte)
+{
+    return std::any_of(texte.cbegin(), texte.cend(),
+                       [](QChar c) { return c == u'\0' || c == u'\r' || c == u'\n'; });
+}
+
+// The fingerprint ssh-keygen -l shows for a key, from the key as the server sends it.
+QString empreinteSsh(QByteArrayView cle)
+{
+    return QStringLiteral("SHA256:") +
+           QString::fromLatin1(QCryptographicHash::hash(cle, QCryptographicHash::Sha256)
+                                   .toBase64(QByteArray::OmitTrailingEquals));
+}
+
+// "SHA256:" and its 43 characters of base64, taken from whatever the user pasted around
+// them (a whole ssh-keygen line, a trailing "="). Empty when there is none.
+QString empreinteLue(const QString& texte)
+{
+    const qsizetype debut = texte.indexOf(QStringLiteral("SHA256:"));
+    if (debut < 0) {
+        return {};
+    }
+    QString base;
+    for (qsizetype i = debut + 7; i < texte.size(); ++i) {
+        const QChar c = texte[i];
+        const bool b64 = (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') ||
+                         (c >= u'0' && c <= u'9') || c == u'+' || c == u'/';
+        if (!b64) {
+            break;
+        }
+        base += c;
+    }
+    return base.size() == 43 ? QStringLiteral("SHA256:") + base : QString();
+}
+
+// A failure's reason as shown: the password taken out wherever it could appear (as sent,
+// Windows-1252 for FTP and UTF-8 for SSH, and as decoded back), control characters blanked,
+// and cut short only then, so that no piece of the password is left at the cut.
+class Masque {
+public:
+    explicit Masque(const QString& motDePasse)
+    {
+        if (motDePasse.isEmpty()) {
+            return;
+        }
+        octets_ = {toAnsi(motDePasse), motDePasse.toUtf8()};
+        textes_ = {motDePasse, fromAnsi(octets_[0])};
+    }
+
+    QString texte(QByteArray brut) const
+    {
+        for (const QByteArray& o : octets_) {
+            brut.replace(o, "****");
+        }
+        QString t = brut.isValidUtf8() ? QString::fromUtf8(brut) : fromAnsi(brut);
+        for (const QString& m : textes_) {
+            t.replace(m, QStringLiteral("****"));
+        }
+        for (QChar& c : t) {
+            if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
+                c = u' ';
+            }
+        }
+        return t.trimmed().left(300);
+    }
+
+private:
+    QList<QByteArray> octets_;
+    QList<QString> textes_;
+};
+
 // Shared by the curl callbacks of one transfer (worker thread only).
 struct Contexte {
     TransfertFtp* transfert = nullptr;
@@ -83,7 +158,10 @@ struct Contexte {
     QByteArray donnees;
     qsizetype lu = 0;
     int dernier = EtatAucun;
-    bool identifie = false; // the server accepted the login
+    bool identifie = false;    // the login went through: what fails next concerns the file
+    QByteArray reponse;        // the server's last reply line (FTP), kept for a failure's reason
+    QString empreinteAttendue; // sftp, from the settings
+    QString refusHote;         // why the SSH host key was refused
 
     // Stages only move forward; a stage that curl gives no hook for is reported when a later
     // one shows it has passed.
@@ -117,8 +195,18 @@ int optionsSocket(void* userdata, curl_socket_t, curlsocktype)
     return CURL_SOCKOPT_OK;
 }
 
-// Watches the control connection's lines to follow the dialogue. The lines are only looked
-// at, never kept: one of them carries the password.
+// Called once the connection is set up and the login accepted (FTP's USER/PASS, SSH's
+// authentication), before the file is asked for.
+int connecte(void* userdata, char*, char*, int, int)
+{
+    auto* c = static_cast<Contexte*>(userdata);
+    c->identifie = true;
+    c->avance(EtatConnecte);
+    return CURL_PREREQFUNC_OK;
+}
+
+// Watches the control connection's lines to follow the dialogue. Only the server's lines are
+// kept: one of ours carries the password.
 int trace(CURL*, curl_infotype type, char* data, size_t taille, void* userdata)
 {
     auto* c = static_cast<Contexte*>(userdata);
@@ -128,9 +216,7 @@ int trace(CURL*, curl_infotype type, char* data, size_t taille, void* userdata)
     };
     if (type == CURLINFO_HEADER_IN) {
         c->avance(EtatConnecte);
-        if (commence("230")) {
-            c->identifie = true;
-        }
+        c->reponse = QByteArray(data, qsizetype(taille));
         if (c->dernier >= EtatRequeteEnvoyee) {
             c->avance(EtatReceptionReponse);
         }
@@ -145,13 +231,112 @@ int progression(void* userdata, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
     return static_cast<Contexte*>(userdata)->arret->load() ? 1 : 0;
 }
 
-int etatEchec(CURLcode rc, bool identifie)
+// sftp with a fingerprint in the settings: that key and no other.
+int cleHoteAttendue(void* userdata, int, const char* cle, size_t taille)
 {
-    if (rc == CURLE_LOGIN_DENIED) {
-        return EtatAucun;
+    auto* c = static_cast<Contexte*>(userdata);
+    c->avance(EtatConnecte);
+    const QString vue = empreinteSsh(QByteArrayView(cle, qsizetype(taille)));
+    if (vue == c->empreinteAttendue) {
+        return CURLKHMATCH_OK;
     }
-    // Before the login went through, nothing about the file was tried yet.
-    return identifie ? EtatErreur : EtatAucun;
+    c->refusHote = QStringLiteral("clé d'hôte différente de l'empreinte attendue : %1").arg(vue);
+    return CURLKHMATCH_MISMATCH;
+}
+
+// sftp without one: libssh2 has looked the key up in known_hosts; only a match goes on, and
+// known_hosts is never written.
+int cleHoteConnue(CURL*, const curl_khkey*, const curl_khkey* vue, curl_khmatch resultat,
+                  void* userdata)
+{
+    auto* c = static_cast<Contexte*>(userdata);
+    c->avance(EtatConnecte);
+    if (resultat == CURLKHMATCH_OK) {
+        return CURLKHSTAT_FINE;
+    }
+    const QByteArray cle = vue->len > 0 ? QByteArray(vue->key, qsizetype(vue->len))
+                                        : QByteArray::fromBase64(QByteArray(vue->key));
+    const QString empreinte = empreinteSsh(cle);
+    c->refusHote =
+        resultat == CURLKHMATCH_MISMATCH
+            ? QStringLiteral("clé d'hôte différente de celle de known_hosts : %1").arg(empreinte)
+            : QStringLiteral("clé d'hôte inconnue : %1").arg(empreinte);
+    return CURLKHSTAT_REJECT;
+}
+
+struct Echec {
+    int etat = EtatAucun;
+    QString raison;
+};
+
+Echec echecDe(CURLcode rc, const Contexte& c, const char* erreurCurl, const Masque& masque)
+{
+    // EtatAucun: nothing of the file was tried yet.
+    const int selonEtape = c.identifie ? EtatErreur : EtatAucun;
+    Echec e{selonEtape, {}};
+    bool parReponse = false; // the server's reply says more than curl's summary of it
+    switch (rc) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+        e = {EtatAucun, QStringLiteral("hôte introuvable")};
+        break;
+    case CURLE_COULDNT_CONNECT:
+        e = {EtatAucun, QStringLiteral("connexion impossible")};
+        break;
+    case CURLE_OPERATION_TIMEDOUT:
+        e.raison = QStringLiteral("délai dépassé");
+        break;
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_GOT_NOTHING:
+        e.raison = QStringLiteral("connexion coupée");
+        break;
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_FTP_WEIRD_PASV_REPLY:
+    case CURLE_FTP_WEIRD_227_FORMAT:
+        e.raison = QStringLiteral("réponse du serveur invalide");
+        break;
+    case CURLE_LOGIN_DENIED:
+        e = {EtatAucun, QStringLiteral("identifiant ou mot de passe refusé")};
+        parReponse = true;
+        break;
+    case CURLE_USE_SSL_FAILED:
+        e = {EtatAucun, QStringLiteral("le serveur refuse TLS")};
+        parReponse = true;
+        break;
+    case CURLE_PEER_FAILED_VERIFICATION:
+        if (!c.refusHote.isEmpty()) {
+            return {EtatAucun, c.refusHote};
+        }
+        e = {EtatAucun, QStringLiteral("certificat du serveur non reconnu")};
+        break;
+    case CURLE_SSL_CONNECT_ERROR:
+        e = {EtatAucun, QStringLiteral("échec de la négociation TLS")};
+        break;
+    case CURLE_SSL_CACERT_BADFILE:
+        e = {EtatAucun, QStringLiteral("certificats d'autorité illisibles")};
+        break;
+    case CURLE_REMOTE_ACCESS_DENIED:
+    case CURLE_REMOTE_FILE_NOT_FOUND:
+    case CURLE_UPLOAD_FAILED:
+    case CURLE_REMOTE_DISK_FULL:
+    case CURLE_QUOTE_ERROR:
+        e = {EtatErreur, QStringLiteral("fichier refusé par le serveur")};
+        parReponse = true;
+        break;
+    default:
+        break;
+    }
+    const bool reponseErreur = c.reponse.startsWith('4') || c.reponse.startsWith('5');
+    const QString detail = parReponse && reponseErreur
+                               ? masque.texte(c.reponse)
+                               : masque.texte(erreurCurl[0] ? QByteArray(erreurCurl)
+                                                            : QByteArray(curl_easy_strerror(rc)));
+    if (e.raison.isEmpty()) {
+        e.raison = detail;
+    } else if (!detail.isEmpty()) {
+        e.raison += QStringLiteral(" : ") + detail;
+    }
+    return e;
 }
 
 void initialiseCurl()
@@ -160,9 +345,62 @@ void initialiseCurl()
     std::call_once(fait, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+struct ProtocoleLu {
+    bool ok = false;
+    ProtocoleFtp protocole = ProtocoleFtp::Ftp;
+};
+
+ProtocoleLu litProtocole(const QString& texte)
+{
+    const QString t = texte.trimmed().toLower();
+    if (t.isEmpty() || t == QStringLiteral("ftp")) {
+        return {true, ProtocoleFtp::Ftp};
+    }
+    if (t == QStringLiteral("ftps")) {
+        return {true, ProtocoleFtp::Ftps};
+    }
+    if (t == QStringLiteral("sftp")) {
+        return {true, ProtocoleFtp::Sftp};
+    }
+    return {};
+}
+
+// The authorities a TLS server may be signed by besides the system's, as libcurl takes them
+// in place of its own bundle. Its certificate folder (Debian's /etc/ssl/certs) stays in use
+// beside them and holds the system's; a libcurl without one gets its bundle prepended. The
+// folder is the cheaper of the two: the bundle is parsed whole for every TLS connection,
+// which FTPS opens two of.
+ReadResult autorites(CURL* h, const QString& fichier)
+{
+    ReadResult r = readWholeFile(fichier, qint64(1) << 20);
+    if (!r.ok) {
+        r.error = QStringLiteral("certificat ftp %1 illisible : %2").arg(fichier, r.error);
+        return r;
+    }
+    if (!r.data.contains("-----BEGIN CERTIFICATE-----")) {
+        r = {
+            false, false, {}, QStringLiteral("certificat ftp %1 sans certificat PEM").arg(fichier)};
+        return r;
+    }
+    char* dossier = nullptr;
+    if (curl_easy_getinfo(h, CURLINFO_CAPATH, &dossier) == CURLE_OK && dossier &&
+        QFileInfo(QFile::decodeName(dossier)).isDir()) {
+        return r;
+    }
+    char* paquet = nullptr;
+    if (curl_easy_getinfo(h, CURLINFO_CAINFO, &paquet) == CURLE_OK && paquet) {
+        const ReadResult s = readWholeFile(QFile::decodeName(paquet), qint64(8) << 20);
+        if (s.ok) {
+            r.data = s.data + '\n' + r.data;
+        }
+    }
+    return r;
+}
+
 } // namespace
 
-UrlFtp construitUrlFtp(const QString& hebergeur, const QString& cheminDistant)
+UrlFtp construitUrlFtp(const QString& hebergeur, const QString& cheminDistant,
+                       ProtocoleFtp protocole)
 {
     UrlFtp r;
     const HotePort hp = decoupeHebergeur(hebergeur);
@@ -174,21 +412,27 @@ UrlFtp construitUrlFtp(const QString& hebergeur, const QString& cheminDistant)
         r.erreur = QStringLiteral("emplacement ftp sans nom de fichier");
         return r;
     }
-    for (const QChar ch : cheminDistant) {
-        if (ch == u'\0' || ch == u'\r' || ch == u'\n') {
-            r.erreur = QStringLiteral("emplacement ftp invalide");
-            return r;
-        }
+    if (contientFinDeLigne(cheminDistant)) {
+        r.erreur = QStringLiteral("emplacement ftp invalide");
+        return r;
     }
-    // In an FTP URL the first "/" only separates the host; a path that starts at the
-    // account's root keeps its own slash after it.
-    const QByteArray chemin = '/' + toAnsi(cheminDistant);
+    QByteArray chemin;
+    if (protocole == ProtocoleFtp::Sftp) {
+        // An SFTP URL's path starts at the server's root; "/~/" starts it at the login folder.
+        chemin = cheminDistant.startsWith(QLatin1Char('/')) ? cheminDistant.toUtf8()
+                                                            : "/~/" + cheminDistant.toUtf8();
+    } else {
+        // In an FTP URL the first "/" only separates the host; a path that starts at the
+        // account's root keeps its own slash after it.
+        chemin = '/' + toAnsi(cheminDistant);
+    }
     CurlUrl u;
     if (!u.h) {
         r.erreur = QStringLiteral("mémoire insuffisante");
         return r;
     }
-    CURLUcode rc = curl_url_set(u.h, CURLUPART_SCHEME, "ftp", 0);
+    CURLUcode rc =
+        curl_url_set(u.h, CURLUPART_SCHEME, protocole == ProtocoleFtp::Sftp ? "sftp" : "ftp", 0);
     if (rc == CURLUE_OK) {
         rc = curl_url_set(u.h, CURLUPART_HOST, hp.hote.constData(), 0);
     }
@@ -219,16 +463,61 @@ TransfertFtp::TransfertFtp(DemandeFtp demande, const std::atomic<bool>* arret)
 
 void TransfertFtp::execute()
 {
-    const ReadResult fichier = readWholeFile(demande_.fichierLocal);
-    if (!fichier.ok) {
-        emit echec(QStringLiteral("%1 : %2").arg(demande_.fichierLocal, fichier.error));
-        emit etape(EtatErreur);
+    const auto refuse = [this](int etat, const QString& raison) { emit etape(etat, raison); };
+
+    // What the settings say is checked before anything is read or connected.
+    const ProtocoleLu protocole = litProtocole(demande_.protocole);
+    if (!protocole.ok) {
+        refuse(EtatAucun, QStringLiteral("protocole inconnu : « %1 » (ftp, ftps ou sftp)")
+                              .arg(demande_.protocole));
         return;
     }
-    const UrlFtp url = construitUrlFtp(demande_.hebergeur, demande_.cheminDistant);
+    const bool sftp = protocole.protocole == ProtocoleFtp::Sftp;
+    // A line break would end the command it is sent in and start another one of its own.
+    if (contientFinDeLigne(demande_.utilisateur)) {
+        refuse(
+            EtatAucun,
+            QStringLiteral("nom d'utilisateur ftp invalide (retour à la ligne ou caractère nul)"));
+        return;
+    }
+    if (contientFinDeLigne(demande_.motDePasse)) {
+        refuse(EtatAucun,
+               QStringLiteral("mot de passe ftp invalide (retour à la ligne ou caractère nul)"));
+        return;
+    }
+    const UrlFtp url =
+        construitUrlFtp(demande_.hebergeur, demande_.cheminDistant, protocole.protocole);
     if (!url.ok) {
-        emit echec(url.erreur);
-        emit etape(EtatAucun);
+        refuse(EtatAucun, url.erreur);
+        return;
+    }
+    QString empreinte;
+    QByteArray hotesConnus;
+    if (sftp && !demande_.empreinteHote.trimmed().isEmpty()) {
+        empreinte = empreinteLue(demande_.empreinteHote);
+        if (empreinte.isEmpty()) {
+            refuse(EtatAucun, QStringLiteral("empreinte d'hôte invalide : « %1 » (SHA256:...)")
+                                  .arg(demande_.empreinteHote.trimmed()));
+            return;
+        }
+    } else if (sftp) {
+        const QString chemin = QDir::homePath() + QStringLiteral("/.ssh/known_hosts");
+        hotesConnus = QFile::encodeName(chemin);
+        // libssh2 would read a FIFO there without end.
+        if (const QFileInfo f(chemin); f.exists() && !f.isFile()) {
+            refuse(EtatAucun, QStringLiteral("%1 : pas un fichier ordinaire").arg(chemin));
+            return;
+        }
+    }
+
+    // Only a regular file is read: a FIFO in its place would hold the worker forever.
+    const ReadResult fichier = readWholeFile(demande_.fichierLocal, kTailleMaxEnvoi);
+    if (!fichier.ok) {
+        QString raison = fichier.error;
+        if (const QFileInfo f(demande_.fichierLocal); f.isFile() && f.size() > kTailleMaxEnvoi) {
+            raison += QStringLiteral(" (plus de %1 Mio)").arg(kTailleMaxEnvoi >> 20);
+        }
+        refuse(EtatErreur, QStringLiteral("%1 : %2").arg(demande_.fichierLocal, raison));
         return;
     }
 
@@ -236,20 +525,34 @@ void TransfertFtp::execute()
     c.transfert = this;
     c.arret = arret_;
     c.donnees = fichier.data;
+    c.empreinteAttendue = empreinte;
 
     CURL* h = curl_easy_init();
     if (!h) {
-        emit echec(QStringLiteral("curl indisponible"));
-        emit etape(EtatAucun);
+        refuse(EtatAucun, QStringLiteral("curl indisponible"));
         return;
     }
-    const QByteArray utilisateur = toAnsi(demande_.utilisateur);
-    const QByteArray motDePasse = toAnsi(demande_.motDePasse);
+    QByteArray ca;
+    if (protocole.protocole == ProtocoleFtp::Ftps && !demande_.certificat.trimmed().isEmpty()) {
+        const ReadResult a = autorites(h, demande_.certificat.trimmed());
+        if (!a.ok) {
+            curl_easy_cleanup(h);
+            refuse(EtatAucun, a.error);
+            return;
+        }
+        ca = a.data;
+    }
+    // SSH sends passwords as UTF-8; the FTP servers the program was made for read
+    // Windows-1252.
+    const QByteArray utilisateur =
+        sftp ? demande_.utilisateur.toUtf8() : toAnsi(demande_.utilisateur);
+    const QByteArray motDePasse = sftp ? demande_.motDePasse.toUtf8() : toAnsi(demande_.motDePasse);
+    const Masque masque(demande_.motDePasse);
     char erreur[CURL_ERROR_SIZE] = {};
 
     curl_easy_setopt(h, CURLOPT_URL, url.url.constData());
     curl_easy_setopt(h, CURLOPT_PATH_AS_IS, 1L); // the remote path exactly as configured
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "ftp");
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, sftp ? "sftp" : "ftp");
     curl_easy_setopt(h, CURLOPT_USERNAME, utilisateur.constData());
     curl_easy_setopt(h, CURLOPT_PASSWORD, motDePasse.constData());
     curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
@@ -265,6 +568,8 @@ void TransfertFtp::execute()
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>(demande_.delaiBlocageSec));
     curl_easy_setopt(h, CURLOPT_SOCKOPTFUNCTION, optionsSocket);
     curl_easy_setopt(h, CURLOPT_SOCKOPTDATA, &c);
+    curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, static_cast<curl_prereq_callback>(connecte));
+    curl_easy_setopt(h, CURLOPT_PREREQDATA, &c);
     curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, trace);
     curl_easy_setopt(h, CURLOPT_DEBUGDATA, &c);
@@ -272,6 +577,33 @@ void TransfertFtp::execute()
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, progression);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, &c);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, erreur);
+    if (protocole.protocole == ProtocoleFtp::Ftps) {
+        // TLS before the login and on every data connection, or no transfer at all.
+        curl_easy_setopt(h, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+        curl_easy_setopt(h, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
+        curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+        curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+        if (!ca.isEmpty()) {
+            curl_blob blob{ca.data(), size_t(ca.size()), CURL_BLOB_COPY};
+            curl_easy_setopt(h, CURLOPT_CAINFO_BLOB, &blob);
+        }
+    }
+    if (sftp) {
+        // The password is all the program has: no key file of the user's is tried.
+        curl_easy_setopt(h, CURLOPT_SSH_AUTH_TYPES,
+                         static_cast<long>(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
+        if (!empreinte.isEmpty()) {
+            curl_easy_setopt(h, CURLOPT_SSH_HOSTKEYFUNCTION,
+                             static_cast<curl_sshhostkeycallback>(cleHoteAttendue));
+            curl_easy_setopt(h, CURLOPT_SSH_HOSTKEYDATA, &c);
+        } else {
+            // Read even when absent: every key is then unknown, and refused.
+            curl_easy_setopt(h, CURLOPT_SSH_KNOWNHOSTS, hotesConnus.constData());
+            curl_easy_setopt(h, CURLOPT_SSH_KEYFUNCTION,
+                             static_cast<curl_sshkeycallback>(cleHoteConnue));
+            curl_easy_setopt(h, CURLOPT_SSH_KEYDATA, &c);
+        }
+    }
 
     c.avance(EtatResolution);
     const CURLcode rc = curl_easy_perform(h);
@@ -286,15 +618,9 @@ void TransfertFtp::execute()
         emit etape(EtatTermine);
         return;
     }
-    const QString raison = QString::fromUtf8(erreur[0] ? erreur : curl_easy_strerror(rc));
+    const Echec e = echecDe(rc, c, erreur, masque);
     curl_easy_cleanup(h);
-    // curl's texts name hosts and replies, never the password; make sure of it all the same.
-    QString sure = raison;
-    if (!demande_.motDePasse.isEmpty()) {
-        sure.replace(demande_.motDePasse, QStringLiteral("****"));
-    }
-    emit echec(sure);
-    emit etape(etatEchec(rc, c.identifie));
+    emit etape(e.etat, e.raison);
 }
 
 EnvoiFtp::EnvoiFtp(QObject* parent) : QObject(parent)
@@ -324,10 +650,15 @@ void EnvoiFtp::envoie(const DemandeFtp& demande)
 void EnvoiFtp::demarre(const DemandeFtp& demande)
 {
     transfert_ = new TransfertFtp(demande, &arret_);
-    connect(transfert_, &TransfertFtp::etape, this, &EnvoiFtp::etat, Qt::QueuedConnection);
     connect(
-        transfert_, &TransfertFtp::echec, this,
-        [this](const QString& raison) { derniereErreur_ = raison; }, Qt::QueuedConnection);
+        transfert_, &TransfertFtp::etape, this,
+        [this](int etat, const QString& raison) {
+            if (!raison.isEmpty()) {
+                derniereErreur_ = raison;
+            }
+            emit this->etat(etat, raison);
+        },
+        Qt::QueuedConnection);
     TransfertFtp* t = transfert_;
     thread_ = QThread::create([t] { t->execute(); });
     // Queued behind the transfer's last stage, which left the thread before it finished.

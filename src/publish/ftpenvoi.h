@@ -1,7 +1,8 @@
 #pragma once
-// The FTP upload of the page: libcurl on a worker thread, one upload at a time. Its stages
-// reach the owner's thread only through queued signals, numbered like the states of the
-// Internet Transfer control that the console report is written for.
+// The upload of the page: libcurl on a worker thread, one upload at a time, by plain FTP,
+// explicit FTPS (TLS on the control and the data connections) or SFTP. Its stages reach the
+// owner's thread only through queued signals, numbered like the states of the Internet
+// Transfer control that the console report is written for.
 
 #include <QObject>
 #include <QString>
@@ -30,12 +31,23 @@ enum EtatFtp : int {
     EtatTermine = 12,
 };
 
+enum class ProtocoleFtp { Ftp, Ftps, Sftp };
+
+// The largest page sent; a bigger file is refused before anything is read.
+inline constexpr qint64 kTailleMaxEnvoi = qint64(16) * 1024 * 1024;
+
 struct DemandeFtp {
     QString utilisateur;
     QString motDePasse;
-    QString hebergeur;     // "host", "host:port", "[v6]" or "[v6]:port"
-    QString fichierLocal;  // read whole when the upload starts
-    QString cheminDistant; // "/dir/name" from the account's root, or "dir/name" from login
+    QString hebergeur;     // "host", "host:port", "[v6]" or "[v6]:port"; port 21, or 22 for sftp
+    QString fichierLocal;  // a regular file, read whole (kTailleMaxEnvoi at most) at the start
+    QString cheminDistant; // "/dir/name" from the account's root (for sftp: the server's
+                           // root), or "dir/name" from the login folder
+    QString protocole;     // "ftp" or empty, "ftps", "sftp"; anything else is refused
+    // sftp: the server key's "SHA256:..." fingerprint, as ssh-keygen -l prints it; empty: the
+    // key must be in $HOME/.ssh/known_hosts. A key that matches neither is refused.
+    QString empreinteHote;
+    QString certificat; // ftps: a PEM file of authorities trusted besides the system's
     int delaiConnexionSec = 30;
     int delaiBlocageSec = 60;
 };
@@ -47,8 +59,10 @@ struct UrlFtp {
 };
 
 // The transfer URL from its parts, each taken whole: the remote path may hold spaces, "#",
-// "?" or "%", and is encoded, never parsed.
-UrlFtp construitUrlFtp(const QString& hebergeur, const QString& cheminDistant);
+// "?" or "%", and is encoded, never parsed. FTPS goes by an ftp:// URL: its TLS is asked for
+// on the connection (AUTH TLS), not by the scheme.
+UrlFtp construitUrlFtp(const QString& hebergeur, const QString& cheminDistant,
+                       ProtocoleFtp protocole = ProtocoleFtp::Ftp);
 
 class TransfertFtp;
 
@@ -64,13 +78,15 @@ public:
     void envoie(const DemandeFtp& demande);
     bool occupe() const { return thread_ != nullptr; }
     bool enAttente() const { return attente_.has_value(); }
-    // curl's reason for the last failure; for diagnosis only, never holds the password.
+    // The reason of the last failure, set before its state is emitted; never holds the
+    // password.
     QString derniereErreur() const { return derniereErreur_; }
 
 signals:
-    // Each stage of the running upload, in order; ends with EtatTermine, EtatErreur or
-    // EtatAucun.
-    void etat(int etat);
+    // Each stage of the running upload, in order; ends with EtatTermine, or with EtatAucun
+    // (connection, TLS, host key or login failed; nothing was sent) or EtatErreur (the file
+    // could not be read or stored), which alone come with a reason.
+    void etat(int etat, const QString& raison);
 
 private:
     void demarre(const DemandeFtp& demande);
@@ -91,8 +107,7 @@ public:
     void execute();
 
 signals:
-    void etape(int etat);
-    void echec(const QString& raison);
+    void etape(int etat, const QString& raison = QString());
 
 private:
     DemandeFtp demande_;

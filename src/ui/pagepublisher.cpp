@@ -70,6 +70,9 @@ void PagePublisher::envoi_ftp()
     d.hebergeur = p.FtpHebergeur;
     d.fichierLocal = p.FichierATransferer;
     d.cheminDistant = p.EmplacementFichier;
+    d.protocole = p.ProtocoleFtp;
+    d.empreinteHote = p.EmpreinteHote;
+    d.certificat = p.CertificatFtp;
     d.delaiConnexionSec = delaiConnexion_;
     d.delaiBlocageSec = delaiBlocage_;
     envoi_->envoie(d);
@@ -95,17 +98,20 @@ void PagePublisher::setDelais(int connexionSec, int blocageSec)
     delaiBlocage_ = std::max(1, blocageSec);
 }
 
-void PagePublisher::Inet1_StateChanged(int state)
+void PagePublisher::Inet1_StateChanged(int state, const QString& raison)
 {
     const QString libelle = state == EtatConnexion ? QStringLiteral("Transfert ftp .") : QString();
     if (state < EtatTermine) {
         console_.ajouteTexte(libelle + QLatin1Char('.'));
     }
+    const auto echec = [&](const QString& entree) {
+        console_.journal(raison.isEmpty() ? entree : entree + QStringLiteral(" : ") + raison);
+    };
     if (state == EtatAucun) {
-        console_.journal(QStringLiteral("Erreur de connexion"));
+        echec(QStringLiteral("Erreur de connexion"));
     }
     if (state == EtatErreur) {
-        console_.journal(QStringLiteral("Erreur fichier ftp!"));
+        echec(QStringLiteral("Erreur fichier ftp!"));
     }
     if (state == EtatTermine) {
         console_.journal(QStringLiteral("Transfert : OK"));

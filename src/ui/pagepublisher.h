@@ -47,8 +47,9 @@ public:
     EnvoiFtp& envoi() { return *envoi_; }
 
 public slots:
-    // The console report of one upload stage (state numbers 0 to 12).
-    void Inet1_StateChanged(int state);
+    // The console report of one upload stage (state numbers 0 to 12); a failure's entry ends
+    // with its reason.
+    void Inet1_StateChanged(int state, const QString& raison = QString());
 
 private:
     ConsoleLink& console_;

@@ -19,6 +19,7 @@ BINARY = h.binary_from_args()
 
 USER = "corvane"
 DT = h.DATE_TIME
+REASON = rb"(?: : [^\r\n]+)?"
 
 
 def fragment(ip):
@@ -28,8 +29,9 @@ def fragment(ip):
 
 
 def entry(libelle, ip):
-    return re.escape(b"\n" + libelle + b"\r\n") + DT + re.escape(b"\r\nIP = " + ip.encode() +
-                                                                 b"\r\n")
+    """A log entry; a failure's ends with " : " and its reason."""
+    return (re.escape(b"\n" + libelle) + REASON + re.escape(b"\r\n") + DT +
+            re.escape(b"\r\nIP = " + ip.encode() + b"\r\n"))
 
 
 def dots_then(libelle, ip):
@@ -61,9 +63,9 @@ class Publish(unittest.TestCase):
         self.page.set_answer(ip)
         mark = len(p.log())
         p.press("Start")
-        wait = re.compile(re.escape(b"\n" + outcome + b"\r\n") + b".*" +
-                          re.escape(b"\nStart : \r\n") + b"|" + re.escape(b"\nStart : \r\n") +
-                          b".*" + re.escape(b"\n" + outcome + b"\r\n"), re.S)
+        seen = re.escape(b"\n" + outcome) + REASON + re.escape(b"\r\n")
+        wait = re.compile(seen + b".*" + re.escape(b"\nStart : \r\n") + b"|" +
+                          re.escape(b"\nStart : \r\n") + b".*" + seen, re.S)
         h.wait_for(lambda: wait.search(p.log()[mark:]), 30, f"{outcome!r} and the Start entry")
         p.press("Stop")
         h.wait_for(lambda: b"\nStop : \r\n" in p.log()[mark:], 10, "the Stop entry")
@@ -208,7 +210,7 @@ class Publish(unittest.TestCase):
         p.start()
         began = time.monotonic()
         change("192.0.2.4")
-        h.wait_for(lambda: b"\nErreur de connexion\r\n" in p.log(), 90, "the connection error")
+        h.wait_for(lambda: b"\nErreur de connexion : " in p.log(), 90, "the connection error")
         self.assertLess(time.monotonic() - began, 75)
         self.assertTrue(held, "the program did connect")
         self.assertEqual(p.quit(), 0)

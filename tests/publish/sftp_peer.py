@@ -1,0 +1,39 @@
+# An SFTP server (asyncssh) with a host key made at start, one password account and its files
+# in root-folder. Before it listens it writes the host key's fingerprint as ssh-keygen -l
+# prints it ("SHA256:...") to fingerprint-file, and its public key ("ssh-ed25519 AAAA...") to
+# public-key-file, for a known_hosts line.
+# Arguments: port user password root-folder fingerprint-file public-key-file
+import asyncio
+import sys
+import warnings
+
+warnings.filterwarnings("ignore", message=".*has been deprecated")  # asyncssh's old ciphers
+import asyncssh  # noqa: E402
+
+port, user, password, root, fingerprint_file, public_file = sys.argv[1:7]
+
+
+class Server(asyncssh.SSHServer):
+    def begin_auth(self, username):
+        return True
+
+    def password_auth_supported(self):
+        return True
+
+    def validate_password(self, username, given):
+        return username == user and given == password
+
+
+async def main():
+    key = asyncssh.generate_private_key("ssh-ed25519")
+    with open(fingerprint_file, "w", encoding="ascii") as f:
+        f.write(key.get_fingerprint("sha256"))
+    with open(public_file, "wb") as f:
+        f.write(key.export_public_key("openssh"))
+    await asyncssh.listen("127.0.0.1", int(port), server_host_keys=[key], server_factory=Server,
+                          sftp_factory=lambda chan: asyncssh.SFTPServer(chan, chroot=root.encode()),
+                          allow_scp=False)
+    await asyncio.Event().wait()
+
+
+asyncio.run(main())
