@@ -6,7 +6,9 @@
 //                               CHECKS checks through the cycle's own slots; every 100th one
 //                               finds a new address in the file ANSWER that the page serves
 //   detect URL RUNS             one detection request, timed RUNS times after a warm-up
-//   mail SMTPPORT RUNS          one mailing to ten addresses, timed RUNS times after a warm-up
+//   mail SMTPPORT RUNS [SECURITE USER PASSWORD CAFILE]
+//                               one mailing to ten addresses, timed RUNS times after a warm-up;
+//                               with TLS and a login when the four settings are given
 // The checks wait on the event loop; nothing here changes how the program itself runs.
 
 #include "config/fichierini.h"
@@ -391,7 +393,7 @@ int detect(const QStringList& args)
 int mail(const QStringList& args)
 {
     if (args.size() < 2) {
-        return fail(QStringLiteral("mail SMTPPORT RUNS"));
+        return fail(QStringLiteral("mail SMTPPORT RUNS [SECURITE USER PASSWORD CAFILE]"));
     }
     test::FakePlatform fakes;
     test::FakeConsole console;
@@ -404,6 +406,12 @@ int mail(const QStringList& args)
     p.Message = QStringLiteral("Hello, voici ma Nouvelle IP");
     for (std::size_t i = 0; i < p.Adresses.size(); ++i) {
         p.Adresses[i] = QStringLiteral("dest%1@example.org").arg(i + 1);
+    }
+    if (args.size() >= 6) {
+        p.SecuriteSmtp = args[2];
+        p.UtilisateurSmtp = args[3];
+        p.MotDePasseSmtp = args[4];
+        p.CertificatSmtp = args[5];
     }
     SmtpWindow smtp(console, fakes.platform());
     smtp.InitSmtp();

@@ -3,9 +3,12 @@
 #include "mail/message.h"
 #include "platform/textcodec.h"
 
+#include <QFile>
 #include <QHostInfo>
 #include <QNetworkProxy>
-#include <QTcpSocket>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslSocket>
 
 #include <cctype>
 
@@ -29,7 +32,65 @@ QString nomLocal()
     return nom.isEmpty() ? QStringLiteral("localhost") : nom;
 }
 
+bool illisibleSurUneLigne(const QString& texte)
+{
+    return texte.contains(QLatin1Char('\r')) || texte.contains(QLatin1Char('\n')) ||
+           texte.contains(QChar(0));
+}
+
+// The system's authorities. Qt's default configuration loads them on demand and lists none;
+// a configuration given its own list stops looking there, so the list is read once (slow:
+// every file of the system store) and kept for the process.
+const QList<QSslCertificate>& autoritesSysteme()
+{
+    static const QList<QSslCertificate> liste = [] {
+        QList<QSslCertificate> l = QSslConfiguration::defaultConfiguration().caCertificates();
+        return l.isEmpty() ? QSslConfiguration::systemCaCertificates() : l;
+    }();
+    return liste;
+}
+
+QString nomProtocole(QSsl::SslProtocol p)
+{
+    switch (p) {
+    case QSsl::TlsV1_2:
+        return QStringLiteral(" (TLS 1.2)");
+    case QSsl::TlsV1_3:
+        return QStringLiteral(" (TLS 1.3)");
+    default:
+        return {};
+    }
+}
+
 } // namespace
+
+// The TLS configuration: the system's authorities plus those of the "Certificat" file, peers
+// always verified. The file is read at each mail (it may have been replaced), parsed again
+// only when its bytes changed. Returns why it cannot be used; empty when it can.
+QString SmtpDialogue::configureTls(const QString& chemin, QSslConfiguration& conf)
+{
+    conf = QSslConfiguration::defaultConfiguration();
+    conf.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    if (chemin.isEmpty()) {
+        return {};
+    }
+    QFile f(chemin);
+    if (!f.open(QIODevice::ReadOnly)) {
+        return QStringLiteral("fichier Certificat illisible : ") + chemin + QStringLiteral(" (") +
+               f.errorString() + QLatin1Char(')');
+    }
+    const QByteArray contenu = f.readAll();
+    if (contenu != contenuCertificat_ || autoritesFichier_.isEmpty()) {
+        autoritesFichier_ = QSslCertificate::fromData(contenu, QSsl::Pem);
+        autoritesFichier_.removeIf([](const QSslCertificate& c) { return c.isNull(); });
+        contenuCertificat_ = contenu;
+    }
+    if (autoritesFichier_.isEmpty()) {
+        return QStringLiteral("fichier Certificat sans certificat PEM valide : ") + chemin;
+    }
+    conf.setCaCertificates(autoritesSysteme() + autoritesFichier_);
+    return {};
+}
 
 SmtpDialogue::SmtpDialogue(QObject* parent) : QObject(parent)
 {
@@ -49,6 +110,38 @@ void SmtpDialogue::setDelais(int connexionMs, int reponseMs)
     delaiReponseMs_ = reponseMs;
 }
 
+QString SmtpDialogue::verifieReglages()
+{
+    const std::optional<Securite> securite = lisSecurite(envoi_.securite);
+    if (!securite) {
+        return QStringLiteral("valeur de Securite inconnue : \"") + envoi_.securite.trimmed() +
+               QStringLiteral("\" (aucune, starttls ou ssl)");
+    }
+    securite_ = *securite;
+    const ServeurSmtp serveur = lisServeurSmtp(envoi_.serveur, portParDefaut(*securite));
+    if (!serveur.erreur.isEmpty()) {
+        return serveur.erreur;
+    }
+    hote_ = serveur.hote;
+    port_ = serveur.port;
+    if (illisibleSurUneLigne(envoi_.utilisateur)) {
+        return QStringLiteral("l'identifiant contient un retour à la ligne ou un caractère nul : "
+                              "il n'est pas envoyé");
+    }
+    if (illisibleSurUneLigne(envoi_.motDePasse)) {
+        return QStringLiteral("le mot de passe contient un retour à la ligne ou un caractère "
+                              "nul : il n'est pas envoyé");
+    }
+    if (!envoi_.utilisateur.isEmpty() && *securite == Securite::Aucune) {
+        return QStringLiteral("identifiant défini mais Securite=aucune : le mot de passe ne part "
+                              "jamais en clair");
+    }
+    if (*securite != Securite::Aucune && !QSslSocket::supportsSsl()) {
+        return QStringLiteral("TLS indisponible sur cette machine");
+    }
+    return {};
+}
+
 bool SmtpDialogue::envoie(const EnvoiMail& envoi)
 {
     if (enCours()) {
@@ -58,14 +151,34 @@ bool SmtpDialogue::envoie(const EnvoiMail& envoi)
     envoi_ = envoi;
     tampon_.clear();
     resultat_.reset();
+    erreurTls_.clear();
+    huitBits_ = false;
+    mecanisme_ = Mecanisme::Aucun;
+    pasAuth_ = 0;
     etape_ = Etape::Connexion;
+    adresse_ = adresseEnvoi(envoi.adresseExpediteur, envoi.utilisateur, envoi.expediteur);
 
-    const ServeurSmtp serveur = lisServeurSmtp(envoi.serveur);
-    if (!serveur.erreur.isEmpty()) {
+    secrets_.clear();
+    if (!envoi.motDePasse.isEmpty()) {
+        const QByteArray u = envoi.utilisateur.toUtf8();
+        const QByteArray m = envoi.motDePasse.toUtf8();
+        secrets_ << QString::fromLatin1(('\0' + u + '\0' + m).toBase64())
+                 << QString::fromLatin1(m.toBase64());
+        if (envoi.motDePasse.size() >= 4) {
+            secrets_ << envoi.motDePasse;
+        }
+    }
+
+    QString raison = verifieReglages();
+    QSslConfiguration conf;
+    if (raison.isEmpty() && securite_ != Securite::Aucune) {
+        raison = configureTls(envoi.certificat.trimmed(), conf);
+    }
+    if (!raison.isEmpty()) {
         // Reported from the event loop, like every other end, so that the caller never sees
         // termine() before envoie() has returned.
         const quint64 generation = generation_;
-        QTimer::singleShot(0, this, [this, generation, raison = serveur.erreur] {
+        QTimer::singleShot(0, this, [this, generation, raison] {
             if (generation == generation_ && etape_ == Etape::Connexion) {
                 emit journal(raison);
                 echoue(raison);
@@ -74,23 +187,55 @@ bool SmtpDialogue::envoie(const EnvoiMail& envoi)
         return true;
     }
 
-    socket_ = new QTcpSocket(this);
+    socket_ = new QSslSocket(this);
     socket_->setProxy(QNetworkProxy::NoProxy);
-    connect(socket_, &QTcpSocket::connected, this, &SmtpDialogue::connecte);
-    connect(socket_, &QTcpSocket::readyRead, this, &SmtpDialogue::donneesArrivees);
-    connect(socket_, &QTcpSocket::disconnected, this, &SmtpDialogue::deconnecte);
-    connect(socket_, &QTcpSocket::errorOccurred, this, &SmtpDialogue::erreur);
+    if (securite_ != Securite::Aucune) {
+        socket_->setSslConfiguration(conf);
+        socket_->setPeerVerifyName(hote_);
+    }
+    connect(socket_, &QSslSocket::connected, this, &SmtpDialogue::connecte);
+    connect(socket_, &QSslSocket::encrypted, this, &SmtpDialogue::chiffre);
+    connect(socket_, &QSslSocket::readyRead, this, &SmtpDialogue::donneesArrivees);
+    connect(socket_, &QSslSocket::disconnected, this, &SmtpDialogue::deconnecte);
+    connect(socket_, &QSslSocket::errorOccurred, this, &SmtpDialogue::erreur);
+    connect(socket_, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& erreurs) {
+        // Never ignored: the handshake fails next, and its report names the first reason.
+        if (!erreurs.isEmpty() && erreurTls_.isEmpty()) {
+            erreurTls_ = erreurs.first().errorString();
+        }
+    });
     delai_.start(delaiConnexionMs_);
-    socket_->connectToHost(serveur.hote, serveur.port);
+    if (securite_ == Securite::Ssl) {
+        socket_->connectToHostEncrypted(hote_, port_, hote_);
+    } else {
+        socket_->connectToHost(hote_, port_);
+    }
     return true;
 }
 
 void SmtpDialogue::connecte()
 {
     emit journal(QStringLiteral("Connexion au serveur réalisée"));
-    // The greeting is a reply like any other: nothing is said before it.
-    etape_ = Etape::Accueil;
+    // The greeting is a reply like any other: nothing is said before it. With ssl, it comes
+    // once the handshake is over.
+    etape_ = securite_ == Securite::Ssl ? Etape::Chiffrement : Etape::Accueil;
     delai_.start(delaiReponseMs_);
+}
+
+void SmtpDialogue::chiffre()
+{
+    if (!socket_ || etape_ != Etape::Chiffrement) {
+        return;
+    }
+    emit journal(QStringLiteral("Chiffrement TLS établi") +
+                 nomProtocole(socket_->sessionProtocol()));
+    if (securite_ == Securite::Ssl) {
+        etape_ = Etape::Accueil;
+        delai_.start(delaiReponseMs_);
+    } else {
+        // RFC 3207: everything learnt before TLS is forgotten, the server is greeted again.
+        commande(QStringLiteral("EHLO ") + nomLocal(), Etape::Ehlo);
+    }
 }
 
 void SmtpDialogue::donneesArrivees()
@@ -103,10 +248,11 @@ void SmtpDialogue::donneesArrivees()
     if (bloc.isEmpty()) {
         return;
     }
-    emit journal(fromAnsi(bloc));
+    emit journal(masque(fromAnsi(bloc)));
     tampon_ += bloc;
     const quint64 generation = generation_;
-    while (generation == generation_ && enCours() && etape_ != Etape::Connexion) {
+    while (generation == generation_ && enCours() && etape_ != Etape::Connexion &&
+           etape_ != Etape::Chiffrement) {
         const std::optional<Reponse> reponse = extraisReponseSmtp(tampon_);
         if (!reponse) {
             break;
@@ -121,6 +267,7 @@ void SmtpDialogue::donneesArrivees()
 std::optional<RepliqueSmtp> extraisReponseSmtp(QByteArray& tampon)
 {
     qsizetype debut = 0;
+    QStringList textes;
     while (true) {
         const qsizetype finLigne = tampon.indexOf('\n', debut);
         if (finLigne < 0) {
@@ -131,11 +278,13 @@ std::optional<RepliqueSmtp> extraisReponseSmtp(QByteArray& tampon)
             ligne.chop(1);
         }
         debut = finLigne + 1;
+        textes << fromAnsi(ligne.mid(4));
         const bool suite = troisChiffres(ligne) && ligne.size() > 3 && ligne[3] == '-';
         if (!suite) {
             RepliqueSmtp r;
             r.code = troisChiffres(ligne) ? ligne.left(3).toInt() : 0;
             r.ligne = fromAnsi(ligne);
+            r.textes = textes;
             tampon.remove(0, debut);
             return r;
         }
@@ -153,18 +302,49 @@ void SmtpDialogue::traite(const Reponse& reponse)
     delai_.stop();
     switch (etape_) {
     case Etape::Accueil:
-        if (reponse.code == 220) {
+        if (reponse.code != 220) {
+            refuse(reponse);
+        } else if (securite_ == Securite::Aucune) {
             commande(QStringLiteral("HELO ") + nomLocal(), Etape::Helo);
         } else {
-            refuse(reponse);
+            commande(QStringLiteral("EHLO ") + nomLocal(), Etape::Ehlo);
         }
         break;
     case Etape::Helo:
         if (reponse.code == 250) {
-            commande(QStringLiteral("MAIL FROM:") + entreChevrons(envoi_.expediteur),
-                     Etape::MailFrom);
+            mailFrom();
         } else {
             refuse(reponse);
+        }
+        break;
+    case Etape::Ehlo:
+        if (reponse.code == 250) {
+            apresEhlo(reponse);
+        } else {
+            refuse(reponse);
+        }
+        break;
+    case Etape::StartTls:
+        if (reponse.code != 220) {
+            abandonne(QStringLiteral("STARTTLS refusé : ") + raisonRefus(reponse));
+        } else if (!tampon_.isEmpty() || socket_->bytesAvailable() > 0) {
+            // Anything after the 220 would pass as said over TLS (RFC 3207 §6).
+            echoue(QStringLiteral("données du serveur avant le chiffrement : session abandonnée"));
+        } else {
+            etape_ = Etape::Chiffrement;
+            delai_.start(delaiReponseMs_);
+            socket_->startClientEncryption();
+        }
+        break;
+    case Etape::Auth:
+        if (reponse.code == 235) {
+            mailFrom();
+        } else if (reponse.code == 334 && mecanisme_ == Mecanisme::Login && pasAuth_ < 2) {
+            const QString& valeur = pasAuth_ == 0 ? envoi_.utilisateur : envoi_.motDePasse;
+            ++pasAuth_;
+            commandeSecrete(valeur.toUtf8().toBase64(), Etape::Auth);
+        } else {
+            abandonne(QStringLiteral("authentification refusée : ") + masque(raisonRefus(reponse)));
         }
         break;
     case Etape::MailFrom:
@@ -184,8 +364,15 @@ void SmtpDialogue::traite(const Reponse& reponse)
         break;
     case Etape::Data:
         if (reponse.code == 354) {
-            socket_->write(
-                contenuMessage(envoi_.destinataire, envoi_.expediteur, envoi_.sujet, envoi_.corps));
+            const EnteteMail entete{envoi_.date,
+                                    nouveauMessageId(adresse_, envoi_.date.isValid()
+                                                                   ? envoi_.date
+                                                                   : QDateTime::currentDateTime()),
+                                    envoi_.expediteur,
+                                    adresse_,
+                                    envoi_.destinataire,
+                                    envoi_.sujet};
+            socket_->write(contenuMessage(entete, envoi_.corps));
             etape_ = Etape::FinDonnees;
             delai_.start(delaiReponseMs_);
         } else {
@@ -194,9 +381,9 @@ void SmtpDialogue::traite(const Reponse& reponse)
         break;
     case Etape::FinDonnees:
         if (reponse.code == 250) {
-            resultat_ = ResultatEnvoi{true, {}};
+            resultat_ = ResultatEnvoi{true, {}, false};
         } else {
-            resultat_ = ResultatEnvoi{false, raisonRefus(reponse)};
+            resultat_ = ResultatEnvoi{false, masque(raisonRefus(reponse)), reponse.code == 421};
         }
         commande(QStringLiteral("QUIT"), Etape::Quit);
         break;
@@ -205,8 +392,59 @@ void SmtpDialogue::traite(const Reponse& reponse)
         break;
     case Etape::Repos:
     case Etape::Connexion:
+    case Etape::Chiffrement:
         break;
     }
+}
+
+void SmtpDialogue::apresEhlo(const Reponse& reponse)
+{
+    bool startTls = false;
+    bool plain = false;
+    bool login = false;
+    huitBits_ = false;
+    for (qsizetype i = 1; i < reponse.textes.size(); ++i) {
+        const QString mot = reponse.textes[i].trimmed().toUpper();
+        if (mot == QLatin1String("STARTTLS")) {
+            startTls = true;
+        } else if (mot == QLatin1String("8BITMIME")) {
+            huitBits_ = true;
+        } else if (mot.startsWith(QLatin1String("AUTH ")) ||
+                   mot.startsWith(QLatin1String("AUTH="))) {
+            const QStringList mecanismes = mot.mid(5).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            plain = plain || mecanismes.contains(QLatin1String("PLAIN"));
+            login = login || mecanismes.contains(QLatin1String("LOGIN"));
+        }
+    }
+    if (securite_ == Securite::StartTls && !socket_->isEncrypted()) {
+        if (startTls) {
+            commande(QStringLiteral("STARTTLS"), Etape::StartTls);
+        } else {
+            abandonne(QStringLiteral("le serveur ne propose pas STARTTLS"));
+        }
+        return;
+    }
+    if (envoi_.utilisateur.isEmpty()) {
+        mailFrom();
+    } else if (plain) {
+        mecanisme_ = Mecanisme::Plain;
+        const QByteArray jeton =
+            '\0' + envoi_.utilisateur.toUtf8() + '\0' + envoi_.motDePasse.toUtf8();
+        commandeSecrete("AUTH PLAIN " + jeton.toBase64(), Etape::Auth);
+    } else if (login) {
+        mecanisme_ = Mecanisme::Login;
+        commande(QStringLiteral("AUTH LOGIN"), Etape::Auth);
+    } else {
+        abandonne(QStringLiteral("le serveur ne propose ni AUTH PLAIN ni AUTH LOGIN"));
+    }
+}
+
+void SmtpDialogue::mailFrom()
+{
+    // 8BITMIME is only ever learnt from EHLO: the plain dialogue stays as it always was.
+    commande(QStringLiteral("MAIL FROM:") + entreChevrons(adresse_) +
+                 (huitBits_ ? QStringLiteral(" BODY=8BITMIME") : QString()),
+             Etape::MailFrom);
 }
 
 void SmtpDialogue::commande(const QString& texte, Etape suivante)
@@ -216,10 +454,26 @@ void SmtpDialogue::commande(const QString& texte, Etape suivante)
     delai_.start(delaiReponseMs_);
 }
 
+void SmtpDialogue::commandeSecrete(const QByteArray& ligne, Etape suivante)
+{
+    // Base64 of values already checked for line breaks: one line, and never logged.
+    socket_->write(ligne + "\r\n");
+    etape_ = suivante;
+    delai_.start(delaiReponseMs_);
+}
+
 void SmtpDialogue::refuse(const Reponse& reponse)
 {
-    // Nothing more of the message goes to a server that said no; QUIT ends it politely.
-    resultat_ = ResultatEnvoi{false, raisonRefus(reponse)};
+    // Nothing more of the message goes to a server that said no; QUIT ends it politely. A
+    // refusal before MAIL FROM (greeting, HELO, EHLO) or a 421 would meet every address.
+    resultat_ = ResultatEnvoi{false, masque(raisonRefus(reponse)),
+                              etape_ < Etape::MailFrom || reponse.code == 421};
+    commande(QStringLiteral("QUIT"), Etape::Quit);
+}
+
+void SmtpDialogue::abandonne(const QString& raison)
+{
+    resultat_ = ResultatEnvoi{false, raison, true};
     commande(QStringLiteral("QUIT"), Etape::Quit);
 }
 
@@ -227,7 +481,12 @@ void SmtpDialogue::deconnecte()
 {
     emit journal(QStringLiteral("Deconnexion réalisée"));
     if (!resultat_) {
-        resultat_ = ResultatEnvoi{false, QStringLiteral("connexion fermée par le serveur")};
+        resultat_ = ResultatEnvoi{
+            false,
+            etape_ == Etape::Chiffrement
+                ? QStringLiteral("connexion fermée par le serveur pendant la négociation TLS")
+                : QStringLiteral("connexion fermée par le serveur"),
+            etape_ < Etape::MailFrom};
     }
     fin();
 }
@@ -248,26 +507,38 @@ void SmtpDialogue::erreur()
     const int numero = numeroErreurSocket(e);
     const QString description = socket_->errorString();
     emit erreurSocket(numero, description);
-    echoue(QString::number(numero) + QStringLiteral(" : ") + description);
+    QString raison;
+    if (!erreurTls_.isEmpty()) {
+        raison = QStringLiteral("certificat du serveur non reconnu : ") + erreurTls_;
+    } else if (e == QAbstractSocket::SslHandshakeFailedError ||
+               e == QAbstractSocket::SslInternalError ||
+               e == QAbstractSocket::SslInvalidUserDataError) {
+        raison = QStringLiteral("échec de la négociation TLS : ") + description;
+    } else {
+        raison = QString::number(numero) + QStringLiteral(" : ") + description;
+    }
+    emit journal(QStringLiteral("Erreur : ") + raison);
+    echoue(raison);
 }
 
 void SmtpDialogue::delaiExpire()
 {
-    const double secondes =
-        (etape_ == Etape::Connexion ? delaiConnexionMs_ : delaiReponseMs_) / 1000.0;
+    const bool connexion = etape_ == Etape::Connexion;
+    const double secondes = (connexion ? delaiConnexionMs_ : delaiReponseMs_) / 1000.0;
     const QString raison =
-        (etape_ == Etape::Connexion ? QStringLiteral("pas de connexion au serveur en %1 s")
-                                    : QStringLiteral("pas de réponse du serveur en %1 s"))
+        (connexion                      ? QStringLiteral("pas de connexion au serveur en %1 s")
+         : etape_ == Etape::Chiffrement ? QStringLiteral("pas de négociation TLS en %1 s")
+                                        : QStringLiteral("pas de réponse du serveur en %1 s"))
             .arg(secondes);
     emit journal(QStringLiteral("Délai dépassé : ") + raison);
     echoue(raison);
 }
 
-void SmtpDialogue::echoue(const QString& raison)
+void SmtpDialogue::echoue(const QString& raison, bool connexion)
 {
     // A mail already taken by the server stays sent, whatever happens to its QUIT.
     if (!resultat_) {
-        resultat_ = ResultatEnvoi{false, raison};
+        resultat_ = ResultatEnvoi{false, masque(raison), connexion};
     }
     fin();
 }
@@ -283,6 +554,8 @@ void SmtpDialogue::fin()
     ++generation_;
     const ResultatEnvoi resultat = resultat_.value_or(ResultatEnvoi{});
     resultat_.reset();
+    secrets_.clear();
+    envoi_.motDePasse.clear();
     emit termine(resultat);
 }
 
@@ -292,7 +565,7 @@ void SmtpDialogue::lacheSocket()
         return;
     }
     // Our own close is not the server's disconnection: nothing of it reaches the handlers.
-    QTcpSocket* socket = socket_;
+    QSslSocket* socket = socket_;
     socket_ = nullptr;
     socket->disconnect(this);
     // A QUIT answered in the same packet as the end of data is still waiting in the
@@ -302,6 +575,14 @@ void SmtpDialogue::lacheSocket()
     }
     socket->abort();
     socket->deleteLater();
+}
+
+QString SmtpDialogue::masque(QString texte) const
+{
+    for (const QString& s : secrets_) {
+        texte.replace(s, QStringLiteral("****"));
+    }
+    return texte;
 }
 
 } // namespace corvane

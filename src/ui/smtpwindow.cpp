@@ -79,8 +79,12 @@ SmtpWindow::SmtpWindow(ConsoleLink& console, Platform platform, QWidget* parent)
 
     ws_ = new SmtpDialogue(this);
     connect(ws_, &SmtpDialogue::journal, this, &SmtpWindow::ajouteAuLog);
-    connect(ws_, &SmtpDialogue::activite, this,
-            [this] { text1_->setText(text1_->text() + QStringLiteral("ll")); });
+    connect(ws_, &SmtpDialogue::activite, this, [this] {
+        ++activitesEnAttente_;
+        if (isVisible()) {
+            montreEnAttente();
+        }
+    });
     connect(ws_, &SmtpDialogue::erreurSocket, this, [this](int numero, const QString& texte) {
         platform_.boxes->notify(QStringLiteral("smtp"), kTitreApplication,
                                 QString::number(numero) + QStringLiteral(" : ") + texte,
@@ -103,6 +107,11 @@ void SmtpWindow::InitSmtp()
     serveur_ = p.ServeurSmtp;
     expediteur_ = p.MessageDe;
     sujetMail_ = p.Sujet;
+    securite_ = p.SecuriteSmtp;
+    utilisateur_ = p.UtilisateurSmtp;
+    motDePasse_ = p.MotDePasseSmtp;
+    adresseExpediteur_ = p.AdresseExpediteur;
+    certificat_ = p.CertificatSmtp;
 }
 
 void SmtpWindow::setDelais(int connexionMs, int reponseMs)
@@ -112,7 +121,26 @@ void SmtpWindow::setDelais(int connexionMs, int reponseMs)
 
 QString SmtpWindow::texteLog() const
 {
-    return rtxtLog_->text();
+    return rtxtLog_->text() + logEnAttente_;
+}
+
+void SmtpWindow::showEvent(QShowEvent* event)
+{
+    montreEnAttente();
+    QWidget::showEvent(event);
+}
+
+void SmtpWindow::montreEnAttente()
+{
+    if (!logEnAttente_.isEmpty()) {
+        rtxtLog_->appendText(logEnAttente_);
+        logEnAttente_.clear();
+        rtxtLog_->caretALaFin();
+    }
+    if (activitesEnAttente_ > 0) {
+        text1_->setText(text1_->text() + QStringLiteral("ll").repeated(activitesEnAttente_));
+        activitesEnAttente_ = 0;
+    }
 }
 
 void SmtpWindow::BoucleSend(std::function<void()> termine)
@@ -146,39 +174,83 @@ void SmtpWindow::demarreMailingSuivant()
     enCours_ = true;
     corpsMail_ = m.corps;
     termineEnCours_ = std::move(m.termine);
-    numMail_ = 0;
     rapport_.clear();
+    numMail_ = adresseSuivante(-1);
+    if (numMail_ < 0) {
+        // No address at all: no dialogue, and the empty report.
+        finMailing();
+        return;
+    }
     EnvoiSmtp();
 }
 
 QString SmtpWindow::entreeListe(int index) const
 {
-    return index < List1_->count() ? List1_->item(index)->text() : QString();
+    return index >= 0 && index < List1_->count() ? List1_->item(index)->text() : QString();
+}
+
+int SmtpWindow::adresseSuivante(int apres) const
+{
+    for (int i = apres + 1; i < List1_->count(); ++i) {
+        if (!entreeListe(i).isEmpty()) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 void SmtpWindow::EnvoiSmtp()
 {
     destinataire_ = entreeListe(numMail_);
-    ws_->envoie({serveur_, expediteur_, destinataire_, sujetMail_, corpsMail_});
+    EnvoiMail envoi;
+    envoi.serveur = serveur_;
+    envoi.expediteur = expediteur_;
+    envoi.destinataire = destinataire_;
+    envoi.sujet = sujetMail_;
+    envoi.corps = corpsMail_;
+    envoi.securite = securite_;
+    envoi.utilisateur = utilisateur_;
+    envoi.motDePasse = motDePasse_;
+    envoi.adresseExpediteur = adresseExpediteur_;
+    envoi.certificat = certificat_;
+    envoi.date = platform_.clock->now();
+    ws_->envoie(envoi);
+}
+
+void SmtpWindow::ajouteBloc(int index, const QString& adresse, const ResultatEnvoi& resultat)
+{
+    rapport_ += QStringLiteral("Mail N°") + QString::number(index + 1) + kCrLf + adresse + kCrLf +
+                (resultat.envoye ? QStringLiteral("... expe OK")
+                                 : QStringLiteral("... expe ERREUR : ") + resultat.raison) +
+                kCrLf;
 }
 
 void SmtpWindow::finEnvoi(const ResultatEnvoi& resultat)
 {
-    rapport_ += QStringLiteral("Mail N°") + QString::number(numMail_ + 1) + kCrLf + destinataire_ +
-                kCrLf +
-                (resultat.envoye ? QStringLiteral("... expe OK")
-                                 : QStringLiteral("... expe ERREUR : ") + resultat.raison) +
-                kCrLf;
+    ajouteBloc(numMail_, destinataire_, resultat);
     if (console_.audioOn()) {
         platform_.sound->play(SoundPlayer::Sound::Mail);
     }
-    ++numMail_;
-    if (!entreeListe(numMail_).isEmpty()) {
+    int suivante = adresseSuivante(numMail_);
+    if (resultat.connexion) {
+        // The next dialogues would meet the same failure (and each its own wait).
+        for (; suivante >= 0; suivante = adresseSuivante(suivante)) {
+            ajouteBloc(suivante, entreeListe(suivante), resultat);
+        }
+    }
+    if (suivante >= 0) {
+        numMail_ = suivante;
         // The next dialogue starts from the event loop, so that the window, the console's
         // timer and the user are served between two mails.
         QTimer::singleShot(0, this, &SmtpWindow::EnvoiSmtp);
         return;
     }
+    finMailing();
+}
+
+void SmtpWindow::finMailing()
+{
+    montreEnAttente();
     console_.journal(rapport_);
     numMail_ = 0;
     rapport_.clear();
@@ -193,8 +265,10 @@ void SmtpWindow::finEnvoi(const ResultatEnvoi& resultat)
 
 void SmtpWindow::ajouteAuLog(const QString& entree)
 {
-    rtxtLog_->appendText(kCrLf + entree);
-    rtxtLog_->caretALaFin();
+    logEnAttente_ += kCrLf + entree;
+    if (isVisible()) {
+        montreEnAttente();
+    }
 }
 
 } // namespace corvane

@@ -2,6 +2,9 @@
 change, every configured address gets one message, checked line by line on the server side,
 and "corvane.log" holds the mailing report between the change and the Start entries."""
 import datetime
+import email
+import email.policy
+import email.utils
 import re
 import time
 import unittest
@@ -21,9 +24,10 @@ STAMP = re.compile(rb"(\d\d)/(\d\d)/(\d{4}) (\d{1,2})h(\d\d)'(\d\d) UTC")
 
 
 def report(blocks):
-    """The mailing report's text: one block per dialogue, (address, outcome) in order."""
+    """The mailing report's text: one block per dialogue, (slot number, address, outcome) in
+    order; an empty slot has no block, the others keep their number."""
     return b"".join(b"Mail N\xb0%d\r\n%s\r\n%s\r\n" % (n, a.encode(), outcome)
-                    for n, (a, outcome) in enumerate(blocks, 1))
+                    for n, a, outcome in blocks)
 
 
 class Mail(unittest.TestCase):
@@ -59,27 +63,37 @@ class Mail(unittest.TestCase):
         sender, rcpts, data = message
         self.assertEqual(sender, SENDER.encode())
         self.assertEqual(rcpts, [address.encode()])
-        lines = data.split(b"\r\n")
-        self.assertEqual(lines[:4], [b"To:" + address.encode(),
-                                     b"From: " + SENDER.encode() + b" <>",
-                                     b"Subject:" + SUBJECT.encode("cp1252"), b""])
+        head, _, body = data.partition(b"\r\n\r\n")
+        msg = email.message_from_bytes(head + b"\r\n\r\n", policy=email.policy.default)
+        self.assertEqual([k for k, _ in msg.raw_items()],
+                         ["Date", "Message-ID", "From", "To", "Subject", "MIME-Version",
+                          "Content-Type", "Content-Transfer-Encoding"])
+        self.assertEqual(msg["From"].addresses[0].addr_spec, SENDER)
+        self.assertEqual(str(msg["To"]), address)
+        self.assertEqual(str(msg["Subject"]), SUBJECT)
+        self.assertEqual(msg.get_content_charset(), "windows-1252")
+        self.assertEqual(msg["Content-Transfer-Encoding"], "8bit")
+        self.assertTrue(str(msg["Message-ID"]).endswith("@example.org>"), msg["Message-ID"])
+        self.assertIsNotNone(email.utils.parsedate_to_datetime(msg["Date"]).utcoffset())
+        lines = body.split(b"\r\n")
         first = MESSAGE.encode("cp1252") + b" " + NEW_IP.encode() + b" at "
-        self.assertTrue(lines[4].startswith(first), lines[4])
-        stamp = STAMP.fullmatch(lines[4][len(first):])
-        self.assertIsNotNone(stamp, lines[4])
+        self.assertTrue(lines[0].startswith(first), lines[0])
+        stamp = STAMP.fullmatch(lines[0][len(first):])
+        self.assertIsNotNone(stamp, lines[0])
         d, mo, y, hh, mi, s = map(int, stamp.groups())
         when = datetime.datetime(y, mo, d, hh, mi, s, tzinfo=datetime.timezone.utc)
         self.assertTrue(window[0] <= when <= window[1], (when, window))
-        self.assertEqual(lines[5:], [b"  - Bye -", b"", b"-" * 56, b"This mail sent by a robot.",
+        self.assertEqual(lines[1:], [b"  - Bye -", b"", b"-" * 56, b"This mail sent by a robot.",
                                      b"Don't reply at this automatic message.", b"", b""])
-        return lines[4]
+        return lines[0]
 
     def test_mailing_rows(self):
         # (row, addresses configured, refused by the server, dialogues in order)
         rows = [
             ("ten addresses", TEN, [], TEN),
             ("one refused", TEN[:4], [TEN[1]], TEN[:4]),
-            ("gap ends the list", [TEN[0], TEN[1], "", TEN[3], TEN[4]], [], TEN[:2]),
+            ("empty slot skipped", [TEN[0], TEN[1], "", TEN[3], TEN[4]], [],
+             [TEN[0], TEN[1], TEN[3], TEN[4]]),
         ]
         for row, addresses, refused, dialogues in rows:
             with self.subTest(row):
@@ -96,9 +110,10 @@ class Mail(unittest.TestCase):
 
                 outcome = {a: b"... expe ERREUR : 550 5.1.1 recipient refused" if a in refused
                            else b"... expe OK" for a in dialogues}
+                slots = [(addresses.index(a) + 1, a, outcome[a]) for a in dialogues]
                 self.assertRegex(log, h.log_pattern([
                     (b"Changement IP", NEW_IP.encode()),
-                    (report([(a, outcome[a]) for a in dialogues]), NEW_IP.encode()),
+                    (report(slots), NEW_IP.encode()),
                     (b"Start : ", NEW_IP.encode()), (b"Stop : ", NEW_IP.encode())]))
 
     def test_mail_off_opens_no_connection(self):

@@ -126,8 +126,8 @@ class Rig(unittest.TestCase):
         for mail, to in zip(mails, RECIPIENTS):
             data = mail.read_bytes()
             self.assertIn(b"RCPT TO:<" + to + b">\r\n", data)
-            self.assertIn(b"\r\nTo:" + to + b"\r\nFrom: corvane_demo <>\r\nSubject:Changement IP",
-                          data)
+            self.assertIn(b"\r\nFrom: corvane_demo <>\r\nTo: " + to +
+                          b"\r\nSubject: Changement IP\r\nMIME-Version: 1.0\r\n", data)
             self.assertIn(b"Hello, voici ma nouvelle IP " + new.encode() + b" at ", data)
         program_dir = self.dir / "program"
         self.assertEqual(upload.read_bytes(), (program_dir / "date1.php").read_bytes() +

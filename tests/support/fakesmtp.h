@@ -1,13 +1,14 @@
 #pragma once
-// A scripted SMTP server inside the test process: it listens on an OS-chosen port of
-// 127.0.0.1, plays a script of expected lines and replies for each connection, stops at the
-// first line it did not expect, and records every byte it receives.
+// A scripted SMTP server inside the test process, for what a real server (tests/support/
+// smtp_peer.py) cannot show: the exact bytes of the plain dialogue, and replies framed or
+// timed oddly. It listens on an OS-chosen port of 127.0.0.1, plays a script of expected lines
+// and replies for each connection, stops at the first line it did not expect, and records
+// every byte it receives. Without a script it accepts connections and never says a word.
 
 #include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTcpServer>
@@ -20,7 +21,8 @@ class FakeSmtp : public QObject {
     Q_OBJECT
 public:
     struct Pas {
-        QByteArray attendu;    // the exact line expected, without CR LF; null: on connection
+        QByteArray attendu;    // the exact line expected, without CR LF; null: on connection;
+                               // ending in "*": any line that starts with what precedes it
         QByteArray reponse;    // sent back as is: nothing, one reply, or several at once
         bool ferme = false;    // hang up after the reply
         QByteArray suite = {}; // sent a moment after reponse: a reply split over two packets
@@ -30,8 +32,6 @@ public:
     struct Connexion {
         QByteArray recu;     // every byte received, in order
         QString echec;       // the first unexpected thing, empty when none
-        QStringList rcpt;    // the RCPT TO lines' arguments (automatic mode)
-        QByteArray donnees;  // the lines between DATA and ".", CR LF kept (automatic mode)
         bool fermee = false; // the connection has ended, on either side
     };
 
@@ -44,12 +44,10 @@ public:
 
     // Connection i plays script i; later connections play the last one.
     void ajouteScript(const Script& script) { scripts_.append(script); }
-    // Without a script: a well-behaved server that takes any mail, except that it answers 550
-    // to RCPT TO for the given arguments (as sent, e.g. "<x@y>").
-    void refuseRcpt(const QString& argument) { refuses_.insert(argument); }
 
-    // A script that expects exactly these bytes (CR LF lines) and answers every command
-    // with success, like a server that takes the mail. Lines in ecrase get their own reply.
+    // A script that expects exactly these bytes (CR LF lines; "Message-ID: *" matches any
+    // Message-ID line) and answers every command with success, like a server that takes the
+    // mail. Lines in ecrase get their own reply.
     static Script scriptPour(const QByteArray& attendu, const QHash<QByteArray, Pas>& ecrase = {});
 
     QList<Connexion> connexions;
@@ -67,13 +65,11 @@ private:
     void nouvelleConnexion();
     void lis(QTcpSocket* socket);
     void ligneScript(QTcpSocket* socket, Etat& etat, const QByteArray& ligne);
-    void ligneAutomatique(QTcpSocket* socket, Etat& etat, const QByteArray& ligne);
     void joue(QTcpSocket* socket, const Pas& pas);
     void echoue(QTcpSocket* socket, Etat& etat, const QString& raison);
 
     QTcpServer serveur_;
     QList<Script> scripts_;
-    QSet<QString> refuses_;
     QHash<QTcpSocket*, Etat> etats_;
 };
 

@@ -1,0 +1,144 @@
+#!/usr/bin/python3
+"""A real SMTP server (aiosmtpd) for the mail tests, plain or with TLS and a login.
+
+Usage: smtp_peer.py --port PORT --dir DIR [--mode plain|starttls|ssl|nostarttls]
+                    [--cert PEM --key PEM] [--user U --password P] [--auth PLAIN|LOGIN]
+                    [--refuse ADDRESS]...
+
+plain: no TLS, HELO or EHLO; starttls: STARTTLS offered; ssl: TLS from the first byte;
+nostarttls: EHLO without STARTTLS. With --user, mail is taken only after AUTH (offered only
+over TLS); --auth keeps one mechanism. Each message becomes DIR/NNNN.eml (written to a
+temporary name and renamed, so a reader never sees half a file):
+    MAIL FROM:<sender>
+    RCPT TO:<recipient>        (one line per accepted recipient)
+    (empty line)
+    the data exactly as received, dot-stuffing removed, CR LF kept
+and DIR/NNNN.json, what Python's email package read in it (header values decoded).
+"""
+
+import argparse
+import email
+import email.utils
+import json
+import logging
+import os
+import signal
+import ssl
+import threading
+import warnings
+from email import policy
+
+from aiosmtpd.controller import Controller
+from aiosmtpd.smtp import AuthResult
+
+
+def parsed(data):
+    msg = email.message_from_bytes(data, policy=policy.default)
+    out = {"headers": [k for k, _ in msg.raw_items()]}
+    try:
+        when = email.utils.parsedate_to_datetime(msg["Date"])
+        out["date"] = when.isoformat()
+        out["utcoffset_min"] = int(when.utcoffset().total_seconds() // 60)
+    except (TypeError, ValueError):
+        out["date"] = None
+    out["message_id"] = str(msg["Message-ID"] or "")
+    name, addr = email.utils.parseaddr(str(msg["From"] or ""))
+    out["from_name"], out["from_addr"] = name, addr
+    out["to"] = str(msg["To"] or "")
+    out["subject"] = str(msg["Subject"] or "")
+    out["mime_version"] = str(msg["MIME-Version"] or "")
+    out["content_type"] = msg.get_content_type()
+    out["charset"] = msg.get_content_charset()
+    out["cte"] = str(msg["Content-Transfer-Encoding"] or "")
+    out["body"] = msg.get_content()
+    out["defects"] = [type(d).__name__ for d in msg.defects]
+    out["longest_line"] = max(len(l) for l in data.split(b"\r\n"))
+    return out
+
+
+class Store:
+    def __init__(self, folder, refused):
+        self.folder = folder
+        self.refused = set(refused)
+        self.count = 0
+        self.lock = threading.Lock()
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if address in self.refused:
+            return "550 5.1.1 recipient refused"
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
+    async def handle_DATA(self, server, session, envelope):
+        head = "MAIL FROM:<%s>\r\n" % envelope.mail_from
+        head += "".join("RCPT TO:<%s>\r\n" % r for r in envelope.rcpt_tos)
+        head += "\r\n"
+        info = parsed(envelope.original_content)
+        info["mail_from"] = envelope.mail_from
+        info["mail_options"] = envelope.mail_options
+        info["tls"] = server.transport.get_extra_info("ssl_object") is not None
+        info["login"] = (session.auth_data.login.decode("utf-8", "replace")
+                         if session.authenticated and session.auth_data else None)
+        with self.lock:
+            self.count += 1
+            name = "%04d" % self.count
+        for ext, payload in ((".json", json.dumps(info).encode()),
+                             (".eml", head.encode("latin-1", "replace") + envelope.original_content)):
+            temp = os.path.join(self.folder, "." + name + ext + ".tmp")
+            with open(temp, "wb") as f:
+                f.write(payload)
+            os.replace(temp, os.path.join(self.folder, name + ext))
+        return "250 2.0.0 stored"
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--port", type=int, required=True)
+    ap.add_argument("--dir", required=True)
+    ap.add_argument("--mode", default="plain", choices=["plain", "starttls", "ssl", "nostarttls"])
+    ap.add_argument("--cert")
+    ap.add_argument("--key")
+    ap.add_argument("--user")
+    ap.add_argument("--password", default="")
+    ap.add_argument("--auth", choices=["PLAIN", "LOGIN"])
+    ap.add_argument("--refuse", action="append", default=[])
+    a = ap.parse_args()
+    # aiosmtpd's warnings (AUTH over implicit TLS, deprecations) are not the test's news.
+    warnings.simplefilter("ignore")
+    logging.getLogger("mail.log").setLevel(logging.CRITICAL)
+
+    context = None
+    if a.mode in ("starttls", "ssl"):
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(a.cert, a.key)
+
+    def authenticator(server, session, envelope, mechanism, auth_data):
+        ok = (auth_data.login == a.user.encode() and auth_data.password == a.password.encode())
+        # handled=False: aiosmtpd itself answers 535 to a refused login.
+        return AuthResult(success=ok, handled=False, auth_data=auth_data)
+
+    kw = {"hostname": "127.0.0.1", "port": a.port, "ident": "smtp_peer"}
+    if a.mode == "starttls":
+        kw["tls_context"] = context
+    elif a.mode == "ssl":
+        kw["ssl_context"] = context
+    if a.user:
+        # aiosmtpd only counts STARTTLS as TLS: over implicit TLS the login is allowed as is.
+        kw.update(auth_required=True, auth_require_tls=a.mode != "ssl",
+                  authenticator=authenticator)
+        if a.auth:
+            kw["auth_exclude_mechanism"] = [m for m in ("PLAIN", "LOGIN") if m != a.auth]
+    controller = Controller(Store(a.dir, a.refuse), **kw)
+    controller.start()
+    stop = threading.Event()
+    signal.signal(signal.SIGTERM, lambda *_: stop.set())
+    signal.signal(signal.SIGINT, lambda *_: stop.set())
+    try:
+        while not stop.wait(0.5):
+            pass
+    finally:
+        controller.stop()
+
+
+if __name__ == "__main__":
+    main()
