@@ -326,7 +326,7 @@ Parametres ChargeConfig(const QString& path, QString* probleme)
     const ReadResult r = readConfig(path);
     const IniFile ini = IniFile::fromBytes(r.data);
     if (probleme) {
-        *probleme = r.ok || r.missing ? ini.problem() : r.error;
+        *probleme = r.ok || r.missing ? ini.problem() : r.raison;
     }
     if (!r.ok || !ini.problem().isEmpty()) {
         return p;
@@ -342,9 +342,8 @@ WriteResult SauveConfig(const Parametres& p, const QString& path)
     const ReadResult r = readConfig(path);
     if (!r.ok && !r.missing) {
         // Rewriting from nothing would drop every line of the owner's file we could not see.
-        return {
-            false,
-            QStringLiteral("fichier existant illisible (%1), il n'a pas été réécrit").arg(r.error)};
+        return {Resultat::echec(
+            QStringLiteral("fichier existant illisible (%1), il n'a pas été réécrit").arg(r.raison))};
     }
     const IniFile lu = IniFile::fromBytes(r.data);
     if (!lu.problem().isEmpty()) {

@@ -87,13 +87,13 @@ FichierJournal::Ouverture FichierJournal::ouvre()
     if (!t.ok) {
         const QString garde = metDeCote(chemin_);
         if (garde.isEmpty()) {
-            bloque_ = QStringLiteral("%1 illisible : %2 ; laiss\u00e9 tel quel").arg(nom, t.error);
+            bloque_ = QStringLiteral("%1 illisible : %2 ; laiss\u00e9 tel quel").arg(nom, t.raison);
             o.note =
                 QStringLiteral("(%1 ; le journal ne sera pas enregistr\u00e9)\r\n").arg(bloque_);
         } else {
             o.note = QStringLiteral("(%1 illisible : %2 ; gard\u00e9 sous le nom %3, un nouveau "
                                     "journal commence)\r\n")
-                         .arg(nom, t.error, garde);
+                         .arg(nom, t.raison, garde);
         }
         return o;
     }

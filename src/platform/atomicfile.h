@@ -9,10 +9,7 @@
 
 namespace corvane {
 
-struct WriteResult {
-    bool ok = false;
-    QString error; // the reason, for the user, when !ok
-};
+struct WriteResult : Resultat {};
 
 enum class FileAccess { Default, OwnerOnly };
 

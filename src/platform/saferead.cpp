@@ -111,16 +111,16 @@ ReadResult readWholeFile(const QString& path, qint64 maxBytes)
     const Opened o = openRegular(path);
     if (o.fd < 0) {
         r.missing = o.missing;
-        r.error = o.error;
+        r.raison = o.error;
         return r;
     }
     // One byte past the cap, so that a file that grew since it was measured is caught too.
     const bool read =
-        o.size <= maxBytes && readUpTo(o.fd, 0, maxBytes + 1, o.size, r.data, r.error);
+        o.size <= maxBytes && readUpTo(o.fd, 0, maxBytes + 1, o.size, r.data, r.raison);
     ::close(o.fd);
     if (o.size > maxBytes || r.data.size() > maxBytes) {
         r.data.clear();
-        r.error = QStringLiteral("fichier trop grand");
+        r.raison = QStringLiteral("fichier trop grand");
         return r;
     }
     r.ok = read;
@@ -133,12 +133,12 @@ TailResult readFileTail(const QString& path, qint64 maxBytes)
     const Opened o = openRegular(path);
     if (o.fd < 0) {
         r.missing = o.missing;
-        r.error = o.error;
+        r.raison = o.error;
         return r;
     }
     r.size = o.size;
     const qint64 from = std::max<qint64>(0, o.size - maxBytes);
-    r.ok = readUpTo(o.fd, from, o.size - from, o.size - from, r.data, r.error);
+    r.ok = readUpTo(o.fd, from, o.size - from, o.size - from, r.data, r.raison);
     ::close(o.fd);
     return r;
 }

@@ -3,27 +3,25 @@
 // fine): a FIFO or a device in a file's place is refused at once instead of freezing the
 // window or reading without end, and no file is read past a size cap.
 
+#include "platform/resultat.h"
+
 #include <QByteArray>
 #include <QString>
 
 namespace corvane {
 
-struct ReadResult {
-    bool ok = false;
+struct ReadResult : Resultat {
     bool missing = false; // the file does not exist
     QByteArray data;
-    QString error;
 };
 
 // Reads a whole regular file, refusing files larger than maxBytes.
 ReadResult readWholeFile(const QString& path, qint64 maxBytes = qint64(256) * 1024 * 1024);
 
-struct TailResult {
-    bool ok = false;
+struct TailResult : Resultat {
     bool missing = false;
     QByteArray data; // the last maxBytes of the file at most
     qint64 size = 0; // the whole file's size
-    QString error;
 };
 
 // Reads the end of a regular file only, however large the file is.

@@ -17,7 +17,7 @@ QString pourquoiIllisible(const QString& path, const ReadResult& r)
     if (r.missing) {
         return QStringLiteral("Page non publiée : %1 absent").arg(nomCourt(path));
     }
-    return QStringLiteral("Page non publiée : %1 illisible (%2)").arg(nomCourt(path), r.error);
+    return QStringLiteral("Page non publiée : %1 illisible (%2)").arg(nomCourt(path), r.raison);
 }
 
 } // namespace
@@ -44,7 +44,7 @@ Assemblage assemblePage(const QString& gabarit, const QString& fragment, const Q
     const WriteResult w = writeFileAtomically(page, a.page);
     if (!w.ok) {
         a.erreur =
-            QStringLiteral("Page non publiée : %1 non écrit (%2)").arg(nomCourt(page), w.error);
+            QStringLiteral("Page non publiée : %1 non écrit (%2)").arg(nomCourt(page), w.raison);
         return a;
     }
     a.ok = true;

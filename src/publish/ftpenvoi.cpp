@@ -374,13 +374,13 @@ ReadResult autorites(CURL* h, const QString& fichier)
 {
     ReadResult r = readWholeFile(fichier, qint64(1) << 20);
     if (!r.ok) {
-        r.error = QStringLiteral("certificat ftp %1 illisible : %2").arg(fichier, r.error);
+        r.raison = QStringLiteral("certificat ftp %1 illisible : %2").arg(fichier, r.raison);
         return r;
     }
     if (!r.data.contains("-----BEGIN CERTIFICATE-----")) {
-        r = {
-            false, false, {}, QStringLiteral("certificat ftp %1 sans certificat PEM").arg(fichier)};
-        return r;
+        ReadResult refus;
+        refus.raison = QStringLiteral("certificat ftp %1 sans certificat PEM").arg(fichier);
+        return refus;
     }
     char* dossier = nullptr;
     if (curl_easy_getinfo(h, CURLINFO_CAPATH, &dossier) == CURLE_OK && dossier &&
@@ -513,7 +513,7 @@ void TransfertFtp::execute()
     // Only a regular file is read: a FIFO in its place would hold the worker forever.
     const ReadResult fichier = readWholeFile(demande_.fichierLocal, kTailleMaxEnvoi);
     if (!fichier.ok) {
-        QString raison = fichier.error;
+        QString raison = fichier.raison;
         if (const QFileInfo f(demande_.fichierLocal); f.isFile() && f.size() > kTailleMaxEnvoi) {
             raison += QStringLiteral(" (plus de %1 Mio)").arg(kTailleMaxEnvoi >> 20);
         }
@@ -537,7 +537,7 @@ void TransfertFtp::execute()
         const ReadResult a = autorites(h, demande_.certificat.trimmed());
         if (!a.ok) {
             curl_easy_cleanup(h);
-            refuse(EtatAucun, a.error);
+            refuse(EtatAucun, a.raison);
             return;
         }
         ca = a.data;

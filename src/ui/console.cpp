@@ -296,7 +296,7 @@ void Console::Form_Load()
         if (!w.ok) {
             platform_.boxes->notify(QStringLiteral("config"), kTitreApplication,
                                     QStringLiteral("Impossible d'\u00e9crire %1 : %2")
-                                        .arg(QDir::toNativeSeparators(cheminConfig_), w.error),
+                                        .arg(QDir::toNativeSeparators(cheminConfig_), w.raison),
                                     MessageBoxes::Icon::Warning);
         }
         menuAide_Click();
@@ -362,7 +362,7 @@ bool Console::Form_QueryUnload()
         platform_.boxes->inform(kTitreApplication,
                                 QStringLiteral("Les r\u00e9glages n'ont pas pu \u00eatre "
                                                "enregistr\u00e9s dans %1 : %2")
-                                    .arg(QDir::toNativeSeparators(cheminConfig_), w.error),
+                                    .arg(QDir::toNativeSeparators(cheminConfig_), w.raison),
                                 MessageBoxes::Icon::Warning);
     }
     if (publisher_ && publisher_->fenetreOuverte()) {
@@ -422,7 +422,7 @@ void Console::ecritLog()
     if (!logEnEchec_) { // said once, until a write succeeds again; in the window, not the file
         logEnEchec_ = true;
         const QString note =
-            QStringLiteral("\r\n(%1 : \u00e9criture impossible, %2)\r\n").arg(kNomLog, w.error);
+            QStringLiteral("\r\n(%1 : \u00e9criture impossible, %2)\r\n").arg(kNomLog, w.raison);
         log_.ajouteNote(note);
         text1->appendText(note);
     }

@@ -28,7 +28,7 @@ bool PagePublisher::ecrit_ip_actu()
     const WriteResult w = ecritFragment(kFichierIpActu, ip);
     if (!w.ok) {
         ipActuEcrite_.reset();
-        console_.journal(QStringLiteral("Fichier %1 non écrit : %2").arg(kFichierIpActu, w.error));
+        console_.journal(QStringLiteral("Fichier %1 non écrit : %2").arg(kFichierIpActu, w.raison));
         return false;
     }
     ipActuEcrite_ = ip;

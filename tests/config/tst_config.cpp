@@ -419,7 +419,7 @@ void TestConfig::ownerOnlyMode()
     Parametres p = distinctRecord();
     p.MotDePasseFtp = "secret";
     const WriteResult r = SauveConfig(p, path);
-    QVERIFY2(r.ok, qPrintable(r.error));
+    QVERIFY2(r.ok, qPrintable(r.raison));
     QCOMPARE(modeOf(path), mode_t(0600));
     QCOMPARE(ChargeConfig(path), p);
 }
@@ -442,7 +442,7 @@ void TestConfig::saveThatCannotWrite()
     Parametres p;
     const WriteResult r = ini_par_defaut(p, target);
     QVERIFY(!r.ok);
-    QVERIFY(!r.error.isEmpty());
+    QVERIFY(!r.raison.isEmpty());
     QVERIFY(!QFile::exists(target));
     QCOMPARE(readAll(dir->filePath("afile")), blocker);
     QCOMPARE(QDir(dir->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
@@ -482,7 +482,7 @@ void TestConfig::unreadableFileIsNotOverwritten()
 
     const WriteResult r = SauveConfig(distinctRecord(), path);
     QVERIFY(!r.ok);
-    QVERIFY2(r.error.contains(QString::fromUtf8("illisible")), qPrintable(r.error));
+    QVERIFY2(r.raison.contains(QString::fromUtf8("illisible")), qPrintable(r.raison));
     if (folder) {
         QCOMPARE(readAll(path + "/inside"), QByteArray("kept"));
     } else {

@@ -156,7 +156,7 @@ void TestPlatform::atomicWriteFailureKeepsOldFile()
     }
     const WriteResult w = writeFileAtomically(dir->filePath(target), "<?php new ?>\r\n");
     QVERIFY(!w.ok);
-    QVERIFY(!w.error.isEmpty());
+    QVERIFY(!w.raison.isEmpty());
     QVERIFY(QFileInfo(dir->filePath("date.php")).isDir());
     const ReadResult r = corvane::readWholeFile(dir->filePath("blocker"));
     QVERIFY(r.ok);
@@ -210,7 +210,7 @@ void TestPlatform::fullDiskKeepsOldFile()
         w = writeFileAtomically(path, QByteArray(size, 'n'));
     }
     QVERIFY(!w.ok);
-    QVERIFY(!w.error.isEmpty());
+    QVERIFY(!w.raison.isEmpty());
     const ReadResult r = corvane::readWholeFile(path);
     QCOMPARE(r.data, old);
     // No temporary file left behind: only the page (and the filler).
@@ -279,7 +279,7 @@ void TestPlatform::readWholeFile()
     QCOMPARE(r.ok, ok);
     QCOMPARE(r.missing, missing);
     QCOMPARE(r.data, data);
-    QCOMPARE(r.error.isEmpty(), ok);
+    QCOMPARE(r.raison.isEmpty(), ok);
 }
 
 void TestPlatform::singleInstance_data()
