@@ -1,0 +1,81 @@
+#pragma once
+// What the watch engine asks of the outside world on a change, and of the detection page at
+// each check. Each is a QObject that reports through signals; the real ones live in detect/,
+// mail/ and publish/, the engine's tests pass recording fakes.
+
+#include "detect/detecteip.h"
+#include "publish/ftpenvoi.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+
+namespace corvane {
+
+struct Parametres;
+
+// One request to the detection page; termine() follows every demarre(), exactly once, later.
+class Detecteur : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    virtual void demarre(const RequeteDetection& requete) = 0;
+    virtual bool enCours() const = 0;
+
+signals:
+    void termine(const corvane::ResultatDetection& resultat);
+};
+
+// The mail settings as values, taken from the settings record at InitSmtp.
+struct ReglagesMail {
+    QString serveur;           // "Serveur smtp"
+    QString securite;          // "Securite"
+    QString utilisateur;       // "Utilisateur"
+    QString motDePasse;        // "Mot de passe" of [SMTP]
+    QString adresseExpediteur; // "Adresse expediteur"
+    QString certificat;        // "Certificat" of [SMTP]
+    QString messageDe;         // "Message de"
+    QString sujet;             // "Sujet"
+    std::array<QString, 10> adresses;
+};
+ReglagesMail reglagesMail(const Parametres& p);
+
+// The notification mailings: a queue of mailings, one dialogue per address.
+class ServiceMail : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    // Takes the address list, server, login, sender and subject for the mailings to come.
+    virtual void InitSmtp(const ReglagesMail& reglages) = 0;
+    // One mailing for the change to ipActuelle; the body starts with message. Stamp and body
+    // are made now; the mailing runs after any mailing under way. termine() follows every
+    // call, exactly once, later, in the order of the calls.
+    virtual void BoucleSend(const QString& message, const QString& ipActuelle) = 0;
+
+signals:
+    void mailEnvoye();                        // after each dialogue: the mail sound's moment
+    void termine(const QString& rapport);     // the mailing's report, for the console log
+    void erreurSocket(int numero, const QString& description); // for the error box
+};
+
+// The page: fragment, assembly and upload.
+class ServicePublication : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    // Writes "ip_actu" for ip; false after an entry() that names the file and the reason.
+    virtual bool ecrit_ip_actu(const QString& ip) = 0;
+    // Builds "date.php" from "date1.php" and the fragment last written for ip; false after an
+    // entry() when it could not be built whole (then nothing is uploaded until a page is).
+    virtual bool prepare_page(const QString& ip) = 0;
+    // Uploads the bytes of demande.fichierLocal as they are now, or queues them behind the
+    // upload under way (only the newest waits). Never after a failed prepare_page.
+    virtual void envoi_ftp(const DemandeFtp& demande) = 0;
+
+signals:
+    void entree(const QString& libelle); // a full console entry (affiche)
+    void texte(const QString& texte);    // text appended to the log without an entry (dots)
+};
+
+} // namespace corvane
