@@ -15,8 +15,15 @@ PACKAGES=(
   # TLS and SSH peers: certificates made at test time, FTPS (pyftpdlib over pyOpenSSL), SFTP
   openssl python3-openssl python3-asyncssh
   xvfb xauth openbox xdotool wmctrl x11-utils imagemagick dbus-x11 at-spi2-core python3-pyatspi
+  # the end-to-end tests' runner, virtual screen and accessibility driver; the X watcher of
+  # the start-up benchmark
+  python3-pytest python3-pyvirtualdisplay python3-dogtail python3-xlib
   # measurement and robustness
   libbenchmark-dev clang libclang-rt-14-dev
+  # the Debian package: dpkg-shlibdeps for its dependencies; checks of its launcher and user unit
+  dpkg-dev desktop-file-utils systemd
+  # DNS updates (RFC 2136 with TSIG) and their test peers: BIND's named, tsig-keygen and dig
+  libldns-dev bind9 bind9-dnsutils
 )
 
 missing=()

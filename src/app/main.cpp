@@ -1,9 +1,13 @@
 // Corvane: watches the machine's public address and reports its changes.
 
 #include "config/fichierini.h"
+#include "detect/detecteip.h"
+#include "mail/mailing.h"
 #include "platform/qtplatform.h"
 #include "platform/singleinstance.h"
+#include "publish/publication.h"
 #include "ui/console.h"
+#include "watch/moteur.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -36,8 +40,12 @@ int main(int argc, char** argv)
     corvane::QtSoundPlayer sound;
     corvane::QtLinkOpener links;
     corvane::SystemClock clock;
-    corvane::Console console(corvane::Platform{&boxes, &sound, &links, &clock},
-                             corvane::CheminConfig());
+    corvane::DetecteIP detecteur;
+    corvane::Mailing mailing(clock);
+    corvane::Publication publication;
+    corvane::Moteur moteur(corvane::Platform{&boxes, &sound, &links, &clock},
+                           corvane::CheminConfig(), detecteur, mailing, publication);
+    corvane::Console console(moteur, mailing, publication, links);
     boxes.setOwner(&console);
     console.Form_Load();
     console.show();

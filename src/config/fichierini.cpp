@@ -3,12 +3,15 @@
 #include "platform/textcodec.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QStringList>
 
 #include <optional>
 
 namespace corvane {
 namespace {
+
+Q_LOGGING_CATEGORY(lcConfig, "corvane.config")
 
 // A settings file is a few kilobytes; anything this large is not ours, and refusing it keeps a
 // stray huge file from being loaded whole or silently rewritten.
@@ -269,6 +272,7 @@ const std::vector<ConfigKey>& clesConfig()
         {"OPTION", "Mail Auto", &Parametres::MailAuto},
         {"OPTION", "Mode Debug", &Parametres::ModeDebug},
         {"OPTION", "Color text console", &Parametres::CouleurConsole},
+        {"OPTION", "Mise a jour DNS", &Parametres::MiseAJourDns, -1, true},
         {"SMTP", "Serveur smtp", &Parametres::ServeurSmtp},
         {"SMTP", "Message de", &Parametres::MessageDe},
         {"SMTP", "Sujet", &Parametres::Sujet},
@@ -288,6 +292,16 @@ const std::vector<ConfigKey>& clesConfig()
         {"SMTP", "Mot de passe", &Parametres::MotDePasseSmtp, -1, true},
         {"SMTP", "Adresse expediteur", &Parametres::AdresseExpediteur, -1, true},
         {"SMTP", "Certificat", &Parametres::CertificatSmtp, -1, true},
+        {"DNS", "Protocole", &Parametres::ProtocoleDns, -1, true},
+        {"DNS", "Nom", &Parametres::NomDns, -1, true},
+        {"DNS", "Serveur", &Parametres::ServeurDns, -1, true},
+        {"DNS", "Zone", &Parametres::ZoneDns, -1, true},
+        {"DNS", "Cle", &Parametres::CleDns, -1, true},
+        {"DNS", "Algorithme", &Parametres::AlgorithmeDns, -1, true},
+        {"DNS", "Secret", &Parametres::SecretDns, -1, true},
+        {"DNS", "Utilisateur", &Parametres::UtilisateurDns, -1, true},
+        {"DNS", "Mot de passe", &Parametres::MotDePasseDns, -1, true},
+        {"DNS", "TTL", &Parametres::TtlDns, -1, true},
         {"REGLAGE", "Valeur_Bouton_Tempo", &Parametres::ValeurBoutonTempo},
         {"REGLAGE", "Langage Int", &Parametres::LangageInt},
         {"REGLAGE", "Taille fenetre", &Parametres::TailleFenetre},
@@ -329,6 +343,9 @@ Parametres ChargeConfig(const QString& path, QString* probleme)
         *probleme = r.ok || r.missing ? ini.problem() : r.raison;
     }
     if (!r.ok || !ini.problem().isEmpty()) {
+        if (!r.missing) {
+            qCWarning(lcConfig) << path << "illisible:" << (r.ok ? ini.problem() : r.raison);
+        }
         return p;
     }
     for (const ConfigKey& k : clesConfig()) {
@@ -337,20 +354,68 @@ Parametres ChargeConfig(const QString& path, QString* probleme)
     return p;
 }
 
-WriteResult SauveConfig(const Parametres& p, const QString& path)
+namespace {
+
+// The file as it is on disk, unless it cannot be taken as the base of a rewrite.
+std::optional<IniFile> baseDeReecriture(const QString& path, WriteResult& refus)
 {
     const ReadResult r = readConfig(path);
-    if (!r.ok && !r.missing) {
+    QString probleme = r.ok || r.missing ? QString() : r.raison;
+    IniFile lu = IniFile::fromBytes(r.data);
+    if (probleme.isEmpty()) {
+        probleme = lu.problem();
+    }
+    if (!probleme.isEmpty()) {
         // Rewriting from nothing would drop every line of the owner's file we could not see.
-        return {Resultat::echec(
-            QStringLiteral("fichier existant illisible (%1), il n'a pas été réécrit").arg(r.raison))};
+        refus = {Resultat::echec(
+            QStringLiteral("fichier existant illisible (%1), il n'a pas été réécrit")
+                .arg(probleme))};
+        qCWarning(lcConfig) << path << refus.raison;
+        return std::nullopt;
     }
-    const IniFile lu = IniFile::fromBytes(r.data);
-    if (!lu.problem().isEmpty()) {
-        return {false, QStringLiteral("fichier existant illisible (%1), il n'a pas été réécrit")
-                           .arg(lu.problem())};
+    return lu;
+}
+
+WriteResult ecrit(const QString& path, const IniFile& ini)
+{
+    const WriteResult w = writeFileAtomically(path, ini.toBytes(), FileAccess::OwnerOnly);
+    if (!w.ok) {
+        qCWarning(lcConfig) << path << w.raison;
     }
-    return writeFileAtomically(path, saveInto(lu, p).toBytes(), FileAccess::OwnerOnly);
+    return w;
+}
+
+} // namespace
+
+WriteResult SauveConfig(const Parametres& p, const QString& path)
+{
+    WriteResult refus;
+    const std::optional<IniFile> lu = baseDeReecriture(path, refus);
+    return lu ? ecrit(path, saveInto(*lu, p)) : refus;
+}
+
+WriteResult SauveChangements(const Parametres& lu, const Parametres& p, const QString& path)
+{
+    WriteResult refus;
+    std::optional<IniFile> ini = baseDeReecriture(path, refus);
+    if (!ini) {
+        return refus;
+    }
+    Parametres avant = lu; // champ() hands out writable references
+    Parametres apres = p;
+    QStringList ecrites;
+    for (const ConfigKey& k : clesConfig()) {
+        const QString section = QString::fromUtf8(k.section);
+        const QString key = QString::fromUtf8(k.key);
+        const QString& valeur = champ(apres, k);
+        const bool absente = !ini->has(section, key) && !(k.optionnelle && valeur.isEmpty());
+        if (valeur != champ(avant, k) || absente) {
+            ini->setValue(section, key, valeur);
+            ecrites.append(key); // names only: some values are passwords
+        }
+    }
+    qCDebug(lcConfig) << "written at exit:" << ecrites;
+    return ecrit(path, *ini);
 }
 
 WriteResult ini_par_defaut(Parametres& p, const QString& path)

@@ -66,6 +66,11 @@ Parametres ChargeConfig(const QString& path, QString* probleme = nullptr);
 // in the file's own encoding; atomically and owner-only (0600). A file that cannot be read is
 // left as it is and the reason returned.
 WriteResult SauveConfig(const Parametres& p, const QString& path);
+// The exit's save: over the file as it is on disk now, only the keys whose value differs from
+// lu (the record as it was loaded), so that a key the owner edited by hand while the program
+// ran keeps his edit; a key missing from the file is added as SauveConfig would. The same
+// refusals and the same atomic, owner-only write as SauveConfig.
+WriteResult SauveChangements(const Parametres& lu, const Parametres& p, const QString& path);
 // Puts the defaults into p (leaving the fields the defaults do not name) and saves.
 WriteResult ini_par_defaut(Parametres& p, const QString& path);
 

@@ -30,6 +30,7 @@ struct Parametres {
     QString MailAuto;                 // [OPTION] Mail Auto
     QString ModeDebug;                // [OPTION] Mode Debug
     QString CouleurConsole;           // [OPTION] Color text console
+    QString MiseAJourDns;             // [OPTION] Mise a jour DNS
     QString ServeurSmtp;              // [SMTP] Serveur smtp (host[:port])
     QString MessageDe;                // [SMTP] Message de
     QString Sujet;                    // [SMTP] Sujet
@@ -40,6 +41,16 @@ struct Parametres {
     QString MotDePasseSmtp;           // [SMTP] Mot de passe
     QString AdresseExpediteur;        // [SMTP] Adresse expediteur
     QString CertificatSmtp;           // [SMTP] Certificat (extra PEM CA file)
+    QString ProtocoleDns;             // [DNS] Protocole: aucun (empty), rfc2136, dyndns2
+    QString NomDns;                   // [DNS] Nom (the name kept pointing at the address)
+    QString ServeurDns;               // [DNS] Serveur (rfc2136: host[:port]; dyndns2: update URL)
+    QString ZoneDns;                  // [DNS] Zone (rfc2136; empty: the name minus its first label)
+    QString CleDns;                   // [DNS] Cle (TSIG key name)
+    QString AlgorithmeDns;            // [DNS] Algorithme (hmac-sha256 when empty)
+    QString SecretDns;                // [DNS] Secret (TSIG secret, base64)
+    QString UtilisateurDns;           // [DNS] Utilisateur (dyndns2)
+    QString MotDePasseDns;            // [DNS] Mot de passe (dyndns2)
+    QString TtlDns;                   // [DNS] TTL (seconds, 300 when empty)
     QString ValeurBoutonTempo;        // [REGLAGE] Valeur_Bouton_Tempo
     QString LangageInt;               // [REGLAGE] Langage Int
     QString TailleFenetre;            // [REGLAGE] Taille fenetre

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QHostInfo>
+#include <QLoggingCategory>
 #include <QMetaEnum>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
@@ -16,6 +17,8 @@
 namespace corvane {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcDetect, "corvane.detect")
 
 // Qt reads at most this much from the socket ahead of us, so a flood is never buffered whole.
 constexpr qint64 kTamponLecture = 16 * 1024;
@@ -205,7 +208,7 @@ LectureReponse lisReponse(QStringView corps)
                 .arg(extrait(t))};
 }
 
-DetecteIP::DetecteIP(QObject* parent) : QObject(parent), nam_(new QNetworkAccessManager(this))
+DetecteIP::DetecteIP(QObject* parent) : Detecteur(parent), nam_(new QNetworkAccessManager(this))
 {
     // The owner's machine may sit behind a proxy; its desktop settings say which.
     QNetworkProxyFactory::setUseSystemConfiguration(true);
@@ -279,6 +282,7 @@ void DetecteIP::refuse(const QString& raison)
         --refusEnAttente_;
         ResultatDetection r;
         r.raison = propre(raison);
+        qCInfo(lcDetect) << "refused:" << r.raison;
         emit termine(r);
     });
 }
@@ -573,6 +577,11 @@ void DetecteIP::fin(ResultatDetection r)
     arreteEssai();
     actif_ = false;
     r.raison = propre(r.raison);
+    if (r.ok) {
+        qCDebug(lcDetect) << r.url << "answered" << r.texte;
+    } else {
+        qCInfo(lcDetect) << r.url << "failed:" << r.raison;
+    }
     emit termine(r);
 }
 

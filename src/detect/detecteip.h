@@ -2,6 +2,8 @@
 // The request to the owner's detection page, whose whole body is the public address, with an
 // optional second page asked when the first fails.
 
+#include "watch/services.h"
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
@@ -35,24 +37,7 @@ struct LectureReponse {
 // back in its canonical form, so two pages that write it differently give the same text.
 LectureReponse lisReponse(QStringView corps);
 
-// The detection settings, as the settings file gives them.
-struct RequeteDetection {
-    QString url;        // "adresse de IP detect.php"
-    QString secours;    // "adresse de secours": asked only when url fails; empty: none
-    QString famille;    // "Famille": "", "auto", "ipv4" or "ipv6"; moot through a proxy, which
-                        // makes the connection itself
-    QString certificat; // "Certificat": PEM file of CAs trusted on top of the system's; empty: none
-};
-
-struct ResultatDetection {
-    bool ok = false;
-    QString texte;        // the validated, trimmed address, when ok
-    QString raison;       // short French reason when not ok; never a password nor a control char
-    bool secours = false; // the answer (or the last failure) came from the second page
-    QString url;          // the page that answered or failed last, without user and password
-};
-
-class DetecteIP : public QObject {
+class DetecteIP : public Detecteur {
     Q_OBJECT
 public:
     explicit DetecteIP(QObject* parent = nullptr);
@@ -64,12 +49,9 @@ public:
     // Starts one detection. termine() is emitted exactly once, later, from the event loop
     // (never from inside demarre). A detection started while one runs replaces nothing: the
     // caller must wait for termine().
-    void demarre(const RequeteDetection& requete);
+    void demarre(const RequeteDetection& requete) override;
     void demarre(const QString& url) { demarre(RequeteDetection{url, {}, {}, {}}); }
-    bool enCours() const;
-
-signals:
-    void termine(const corvane::ResultatDetection& resultat);
+    bool enCours() const override;
 
 private:
     enum class Famille { Toutes, V4, V6 };

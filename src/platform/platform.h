@@ -23,6 +23,8 @@ public:
     // channel is still open, nothing new opens and false is returned.
     virtual bool notify(const QString& channel, const QString& title, const QString& text,
                         Icon icon) = 0;
+    // Closes every box notify() left open: at the exit, nothing may outlive the program.
+    virtual void closeAll() = 0;
 };
 
 class SoundPlayer {

@@ -61,6 +61,16 @@ bool QtMessageBoxes::notify(const QString& channel, const QString& title, const 
     return true;
 }
 
+void QtMessageBoxes::closeAll()
+{
+    for (const QPointer<QMessageBox>& box : std::as_const(open_)) {
+        if (box) {
+            box->close(); // deletes it
+        }
+    }
+    open_.clear();
+}
+
 // The audio backend is loaded with the first sound, not at start: a watcher whose sounds are
 // off never pays for it.
 QtSoundPlayer::QtSoundPlayer() = default;

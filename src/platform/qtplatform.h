@@ -23,6 +23,7 @@ public:
     void inform(const QString& title, const QString& text, Icon icon) override;
     bool notify(const QString& channel, const QString& title, const QString& text,
                 Icon icon) override;
+    void closeAll() override;
 
 private:
     QPointer<QWidget> owner_;

@@ -457,8 +457,8 @@ UrlFtp construitUrlFtp(const QString& hebergeur, const QString& cheminDistant,
     return r;
 }
 
-TransfertFtp::TransfertFtp(DemandeFtp demande, const std::atomic<bool>* arret)
-    : demande_(std::move(demande)), arret_(arret)
+TransfertFtp::TransfertFtp(DemandeFtp demande, ReadResult fichier, const std::atomic<bool>* arret)
+    : demande_(std::move(demande)), fichier_(std::move(fichier)), arret_(arret)
 {}
 
 void TransfertFtp::execute()
@@ -510,21 +510,15 @@ void TransfertFtp::execute()
         }
     }
 
-    // Only a regular file is read: a FIFO in its place would hold the worker forever.
-    const ReadResult fichier = readWholeFile(demande_.fichierLocal, kTailleMaxEnvoi);
-    if (!fichier.ok) {
-        QString raison = fichier.raison;
-        if (const QFileInfo f(demande_.fichierLocal); f.isFile() && f.size() > kTailleMaxEnvoi) {
-            raison += QStringLiteral(" (plus de %1 Mio)").arg(kTailleMaxEnvoi >> 20);
-        }
-        refuse(EtatErreur, QStringLiteral("%1 : %2").arg(demande_.fichierLocal, raison));
+    if (!fichier_.ok) {
+        refuse(EtatErreur, fichier_.raison);
         return;
     }
 
     Contexte c;
     c.transfert = this;
     c.arret = arret_;
-    c.donnees = fichier.data;
+    c.donnees = fichier_.data;
     c.empreinteAttendue = empreinte;
 
     CURL* h = curl_easy_init();
@@ -640,16 +634,27 @@ EnvoiFtp::~EnvoiFtp()
 
 void EnvoiFtp::envoie(const DemandeFtp& demande)
 {
+    // Read now: by the time a waiting upload starts, a later change may have rewritten the
+    // file, and each upload must send the page of its own change. Only a regular file is
+    // read, so a FIFO in its place cannot hold the window.
+    Envoi e{demande, readWholeFile(demande.fichierLocal, kTailleMaxEnvoi)};
+    if (!e.fichier.ok) {
+        QString raison = e.fichier.raison;
+        if (const QFileInfo f(demande.fichierLocal); f.isFile() && f.size() > kTailleMaxEnvoi) {
+            raison += QStringLiteral(" (plus de %1 Mio)").arg(kTailleMaxEnvoi >> 20);
+        }
+        e.fichier.raison = QStringLiteral("%1 : %2").arg(demande.fichierLocal, raison);
+    }
     if (occupe()) {
-        attente_ = demande;
+        attente_ = std::move(e);
         return;
     }
-    demarre(demande);
+    demarre(e);
 }
 
-void EnvoiFtp::demarre(const DemandeFtp& demande)
+void EnvoiFtp::demarre(const Envoi& envoi)
 {
-    transfert_ = new TransfertFtp(demande, &arret_);
+    transfert_ = new TransfertFtp(envoi.demande, envoi.fichier, &arret_);
     connect(
         transfert_, &TransfertFtp::etape, this,
         [this](int etat, const QString& raison) {
@@ -674,9 +679,9 @@ void EnvoiFtp::transfertFini()
     delete transfert_;
     transfert_ = nullptr;
     if (attente_) {
-        const DemandeFtp suivante = *attente_;
+        const Envoi suivant = std::move(*attente_);
         attente_.reset();
-        demarre(suivante);
+        demarre(suivant);
     }
 }
 

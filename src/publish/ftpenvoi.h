@@ -4,6 +4,8 @@
 // owner's thread only through queued signals, numbered like the states of the Internet
 // Transfer control that the console report is written for.
 
+#include "platform/saferead.h"
+
 #include <QObject>
 #include <QString>
 
@@ -40,7 +42,8 @@ struct DemandeFtp {
     QString utilisateur;
     QString motDePasse;
     QString hebergeur;     // "host", "host:port", "[v6]" or "[v6]:port"; port 21, or 22 for sftp
-    QString fichierLocal;  // a regular file, read whole (kTailleMaxEnvoi at most) at the start
+    QString fichierLocal;  // a regular file, read whole (kTailleMaxEnvoi at most) when the
+                           // upload is asked for, not when it starts
     QString cheminDistant; // "/dir/name" from the account's root (for sftp: the server's
                            // root), or "dir/name" from the login folder
     QString protocole;     // "ftp" or empty, "ftps", "sftp"; anything else is refused
@@ -73,8 +76,9 @@ public:
     // Aborts the running transfer and joins its thread.
     ~EnvoiFtp() override;
 
-    // Starts the upload, or, while one runs, makes it the one that runs next (replacing any
-    // upload already waiting: only the newest page matters).
+    // Reads demande.fichierLocal now, then starts its upload, or, while one runs, makes it the
+    // one that runs next (replacing any upload already waiting: only the newest page matters).
+    // A file that cannot be read is reported by that upload, in its turn.
     void envoie(const DemandeFtp& demande);
     bool occupe() const { return thread_ != nullptr; }
     bool enAttente() const { return attente_.has_value(); }
@@ -89,21 +93,27 @@ signals:
     void etat(int etat, const QString& raison);
 
 private:
-    void demarre(const DemandeFtp& demande);
+    struct Envoi {
+        DemandeFtp demande;
+        ReadResult fichier; // fichierLocal as it was when the upload was asked for
+    };
+    void demarre(const Envoi& envoi);
     void transfertFini();
 
     QThread* thread_ = nullptr;
     TransfertFtp* transfert_ = nullptr;
-    std::optional<DemandeFtp> attente_;
+    std::optional<Envoi> attente_;
     std::atomic<bool> arret_{false};
     QString derniereErreur_;
 };
 
-// One upload, run on the worker thread by EnvoiFtp. Emits from that thread.
+// One upload, run on the worker thread by EnvoiFtp. Emits from that thread. It sends the bytes
+// it is given (fichier, read from demande.fichierLocal earlier) and reads no file of its own
+// but the authorities' and known_hosts.
 class TransfertFtp : public QObject {
     Q_OBJECT
 public:
-    TransfertFtp(DemandeFtp demande, const std::atomic<bool>* arret);
+    TransfertFtp(DemandeFtp demande, ReadResult fichier, const std::atomic<bool>* arret);
     void execute();
 
 signals:
@@ -111,6 +121,7 @@ signals:
 
 private:
     DemandeFtp demande_;
+    ReadResult fichier_;
     const std::atomic<bool>* arret_;
 };
 

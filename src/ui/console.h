@@ -1,17 +1,15 @@
 #pragma once
-// The main window "Console": start-up and shutdown, the console log, the check cycle and the
-// change alarm. It is the program: closing it, once confirmed, ends the run.
+// The main window "Console": the watch engine's face. It builds the controls, hands the user's
+// clicks to the engine and draws what the engine reports; closing it, once the engine's exit
+// question was answered Yes, ends the run.
 
-#include "config/parametres.h"
-#include "console/checkcycle.h"
-#include "console/consolelink.h"
-#include "console/consolelog.h"
-#include "platform/platform.h"
+#include "watch/moteur.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
 #include <array>
+#include <functional>
 
 class QAction;
 class QButtonGroup;
@@ -20,86 +18,42 @@ class QGroupBox;
 class QLabel;
 class QMenu;
 class QPushButton;
-class QTimer;
 
 namespace corvane {
 
-class About;
-class Aide;
-class DetecteIP;
-class PagePublisher;
-class ReadFileTxtWindow;
+class LinkOpener;
+class Mailing;
+class Publication;
 class RichTextView;
-class SmtpWindow;
 class Voyant;
-struct ResultatDetection;
 
-class Console : public QMainWindow, public ConsoleLink {
+class Console : public QMainWindow {
     Q_OBJECT
 public:
-    Console(Platform platform, QString cheminConfig, QWidget* parent = nullptr);
-    ~Console() override;
+    // The debug windows show mailing and publication; links open from the help and about.
+    Console(Moteur& moteur, const Mailing& mailing, const Publication& publication,
+            LinkOpener& links, QWidget* parent = nullptr);
+    ~Console() override = default;
 
-    // Start-up: everything between the program's start and the moment Start can be pressed.
-    void Form_Load();
+    // Start-up: the engine's, drawn as it goes.
+    void Form_Load() { moteur_.Form_Load(); }
 
-    // The console log's report channel: a caller sets libelle and at once calls affiche().
-    QString libelle;
-    void affiche();
-    void applique_couleur();
-
-    // Check cycle and change alarm.
-    void CommandStart_Click();
-    void Timer1_Timer();
-    void verifie_changement();
-    void acquitteAlarme();
-
-    // Menus and check boxes.
+    // Menus, buttons and boxes: each hands the click to the engine, whose report redraws.
+    void CommandStart_Click() { moteur_.CommandStart_Click(); }
+    void text1_Click() { moteur_.text1_Click(); }
+    void menuComplet_Click() { moteur_.setTaille(Taille::Complet); }
+    void menuReduit_Click() { moteur_.setTaille(Taille::Reduit); }
+    void menuTjVisible_Click() { moteur_.setDessus(!moteur_.reglages().toujoursVisible); }
+    void menuAudio_Click() { moteur_.setAudio(!moteur_.reglages().bipChangement); }
+    void MenuLog_Click() { moteur_.setLog(!moteur_.reglages().sauveLog); }
+    void menuDebug_Click() { moteur_.setDebug(!moteur_.reglages().modeDebug); }
     void menuAide_Click();
     void menu_about_Click();
-    void menuComplet_Click();
-    void menuReduit_Click();
-    void menuTjVisible_Click();
-    void menuAudio_Click();
-    void MenuLog_Click();
-    void menuDebug_Click();
-    void CheckUpload_Click();
-    void CheckMail_Click();
-    void text1_Click();
 
-    // The change actions that belong to the mail and publishing windows.
-    bool ecrit_ip_actu();
-    bool prepare_page();
-    void envoi_ftp();
+    QWidget* aide() const { return aide_; }
+    QWidget* smtp() const { return smtp_; }
+    QWidget* fenetrePage() const { return page_; }
 
-    // ConsoleLink
-    void journal(const QString& text) override;
-    void ajouteTexte(const QString& text) override;
-    QString ipActuelle() const override { return IpActuelle; }
-    bool mailOn() const override;
-    bool uploadOn() const override;
-    bool audioOn() const override;
-    bool debugOn() const override;
-    Parametres& parametres() override { return Parametres_; }
-
-    // State, public so that the worker windows and tests can read it.
-    QString IpActuelle;
-    qint32 compteur() const { return cycle_.compteur(); }
-    quint8 couleur = 0;
-    bool alarme = false;
-    bool enCours() const { return cycle_.occupe(); } // a check or its change actions under way
-    QString cheminConfig() const { return cheminConfig_; }
-    const ConsoleLog& log() const { return log_; }
-
-    SmtpWindow* smtp();
-    PagePublisher* publisher();
-    ReadFileTxtWindow* read_file_txt();
-    DetecteIP* detecteur() { return detect_; }
-    QWidget* aide() const;
-    QWidget* about() const;
-    bool estDessus() const; // kept above other windows
-
-    // Display sizes in pixels of the layout area (below the menu bar).
     static constexpr int kTwipsParPixel = 15;
 
 protected:
@@ -108,37 +62,27 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    bool Form_QueryUnload(); // true when the window may close
     void construitFenetre();
     void construitMenus();
-    void appliqueOptions(); // the option controls from the settings, after each load
-    void lanceVerification();
-    void detectionTerminee(const ResultatDetection& r);
-    void suiteChangement(); // steps after the mailing
-    void finVerification();
-    void tailleFenetre(int largeurTwips, int hauteurTwips);
-    void appliqueDessus(bool dessus);
+    void relieMoteur();
+    void montreOptions(const Reglages& r);
     void colorieAlarme(bool rouge);
-    void ecritLog();
-    QString horodatage() const;
+    QWidget* fenetre(QPointer<QWidget>& w, const std::function<QWidget*()>& cree);
+    QWidget* read_file_txt();
 
-    Platform platform_;
-    QString cheminConfig_;
-    Parametres Parametres_;
-    ConsoleLog log_;
-    FichierJournal fichierLog_;
-    CheckCycle cycle_;
-    int startsEnAttente_ = 0; // Starts whose last steps wait for their first check
-    QString raisonEchec_;     // the failure last logged, until a detection succeeds
-    bool secoursActif_ = false; // the fallback page gave the last good answer
-    bool logEnEchec_ = false; // the log file could not be written; said once
+    Moteur& moteur_;
+    const Mailing& mailing_;
+    const Publication& publication_;
+    LinkOpener& links_;
     QPoint dernierePosition_;
+    int couleurMontree_ = -1;
+    bool debugMontre_ = false;
+    bool dessus_ = false; // kept above other windows
 
-    DetecteIP* detect_ = nullptr;
-    SmtpWindow* smtp_ = nullptr;
-    PagePublisher* publisher_ = nullptr;
-    QPointer<Aide> aide_;
-    QPointer<About> about_;
+    QPointer<QWidget> smtp_; // the debug windows, created when debug mode shows them
+    QPointer<QWidget> page_;
+    QPointer<QWidget> aide_;
+    QPointer<QWidget> about_;
 
 public: // controls, named as in the window's definition
     QGroupBox* Log = nullptr;
@@ -146,7 +90,6 @@ public: // controls, named as in the window's definition
     QGroupBox* Frame5 = nullptr;
     QCheckBox* CheckMail = nullptr;
     QCheckBox* CheckUpload = nullptr;
-    QTimer* Timer1 = nullptr;
     QGroupBox* Frame3 = nullptr;
     QLabel* LabelHeure = nullptr;
     QLabel* LabelIp = nullptr;

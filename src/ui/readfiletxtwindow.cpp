@@ -1,14 +1,15 @@
 #include "ui/readfiletxtwindow.h"
 
 #include "platform/textcodec.h"
-#include "publish/fragment.h"
+#include "publish/publication.h"
 #include "ui/richtextview.h"
 
 #include <QVBoxLayout>
 
 namespace corvane {
 
-ReadFileTxtWindow::ReadFileTxtWindow(QWidget* parent) : QWidget(parent, Qt::Window)
+ReadFileTxtWindow::ReadFileTxtWindow(const Publication& publication, QWidget* parent)
+    : QWidget(parent, Qt::Window), publication_(&publication)
 {
     setObjectName(QStringLiteral("read_file_txt"));
     setWindowTitle(QStringLiteral("LOG - Debug assemblage fichier "));
@@ -32,32 +33,33 @@ ReadFileTxtWindow::ReadFileTxtWindow(QWidget* parent) : QWidget(parent, Qt::Wind
     colonne->addWidget(RichTextBox2);
     colonne->addWidget(RichTextBox1, 1);
     colonne->addWidget(RichTextBox3, 1);
-}
 
-Assemblage ReadFileTxtWindow::traiteText()
-{
-    derniere_ = assemblePage(kFichierGabarit, kFichierIpActu, kFichierPage);
-    aAfficher_ = true;
-    if (isVisible()) {
-        afficheTextes();
-    }
-    return derniere_;
+    connect(&publication, &Publication::pageAssemblee, this, [this] {
+        aAfficher_ = true;
+        if (isVisible()) {
+            traiteText();
+        }
+    });
 }
 
 void ReadFileTxtWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (aAfficher_) {
-        afficheTextes();
+        traiteText();
     }
 }
 
-void ReadFileTxtWindow::afficheTextes()
+void ReadFileTxtWindow::traiteText()
 {
     aAfficher_ = false;
-    RichTextBox1->setText(fromAnsi(derniere_.gabarit));
-    RichTextBox2->setText(fromAnsi(derniere_.fragment));
-    RichTextBox3->setText(derniere_.ok ? fromAnsi(derniere_.page) : QString());
+    if (!publication_) {
+        return;
+    }
+    const Assemblage& a = publication_->derniereAssemblage();
+    RichTextBox1->setText(fromAnsi(a.gabarit));
+    RichTextBox2->setText(fromAnsi(a.fragment));
+    RichTextBox3->setText(a.ok ? fromAnsi(a.page) : QString());
 }
 
 } // namespace corvane

@@ -1,25 +1,24 @@
 #pragma once
 // The debug window of the page assembly, read_file_txt: the fragment (short, top), the
-// template (middle) and the assembled page (bottom), shown as they were read and written.
+// template (middle) and the assembled page (bottom) of the publication's last assembly, shown
+// as they were read and written. It only shows: the publication builds the page with or
+// without it.
 
-#include "publish/assemblage.h"
-
+#include <QPointer>
 #include <QWidget>
 
 namespace corvane {
 
+class Publication;
 class RichTextView;
 
 class ReadFileTxtWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit ReadFileTxtWindow(QWidget* parent = nullptr);
-
-    // Builds "date.php" from "date1.php" and "ip_actu" in the working directory and shows
-    // the three texts. The page is the exact bytes of both files; the boxes only display.
-    // Laying out a large template costs far more than the assembly itself, so a hidden window
-    // fills its boxes only when it is shown.
-    Assemblage traiteText();
+    // Shows publication's last assembly, the one made before the window too, and each one
+    // after it. Laying out a large template costs far more than the assembly itself, so a
+    // hidden window fills its boxes only when it is shown.
+    explicit ReadFileTxtWindow(const Publication& publication, QWidget* parent = nullptr);
 
     RichTextView* RichTextBox1 = nullptr; // the template
     RichTextView* RichTextBox2 = nullptr; // the fragment
@@ -29,10 +28,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void afficheTextes();
+    void traiteText();
 
-    Assemblage derniere_;
-    bool aAfficher_ = false;
+    QPointer<const Publication> publication_;
+    bool aAfficher_ = true;
 };
 
 } // namespace corvane

@@ -1,10 +1,6 @@
 #include "ui/smtpwindow.h"
 
-#include "config/parametres.h"
-#include "console/consolelink.h"
-#include "mail/message.h"
-#include "mail/smtpdialogue.h"
-#include "mail/utc.h"
+#include "mail/mailing.h"
 #include "ui/richtextview.h"
 
 #include <QApplication>
@@ -12,7 +8,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPalette>
-#include <QTimer>
+
+#include <algorithm>
 
 namespace corvane {
 
@@ -26,12 +23,14 @@ QRect enPixels(int gauche, int haut, int largeur, int hauteur)
             hauteur / kTwipsParPixel};
 }
 
-const QString kCrLf = QStringLiteral("\r\n");
+// The strip gains "ll" per arrival of server data and is never emptied; past the box's width
+// more of it changes nothing on screen, so it is drawn at most this many arrivals long.
+constexpr qint64 kBandeMax = 512;
 
 } // namespace
 
-SmtpWindow::SmtpWindow(ConsoleLink& console, Platform platform, QWidget* parent)
-    : QWidget(parent, Qt::Window), console_(console), platform_(platform)
+SmtpWindow::SmtpWindow(const Mailing& mailing, QWidget* parent)
+    : QWidget(parent, Qt::Window), mailing_(mailing)
 {
     setObjectName(QStringLiteral("smtp"));
     setWindowTitle(QStringLiteral("LOG - Debug transfert smtp"));
@@ -77,197 +76,69 @@ SmtpWindow::SmtpWindow(ConsoleLink& console, Platform platform, QWidget* parent)
     setTabOrder(rtxtLog_, text1_);
     setTabOrder(text1_, List1_);
 
-    ws_ = new SmtpDialogue(this);
-    connect(ws_, &SmtpDialogue::journal, this, &SmtpWindow::ajouteAuLog);
-    connect(ws_, &SmtpDialogue::activite, this, [this] {
-        ++activitesEnAttente_;
+    connect(&mailing_, &Mailing::dialogue, this, &SmtpWindow::ajouteLigne);
+    connect(&mailing_, &Mailing::activite, this, [this] {
         if (isVisible()) {
-            montreEnAttente();
+            redessineBande();
+        } else {
+            aJour_ = false;
         }
     });
-    connect(ws_, &SmtpDialogue::erreurSocket, this, [this](int numero, const QString& texte) {
-        platform_.boxes->notify(QStringLiteral("smtp"), kTitreApplication,
-                                QString::number(numero) + QStringLiteral(" : ") + texte,
-                                MessageBoxes::Icon::Critical);
+    connect(&mailing_, &Mailing::listeChangee, this, [this] {
+        if (isVisible()) {
+            redessineListe();
+        } else {
+            aJour_ = false;
+        }
     });
-    connect(ws_, &SmtpDialogue::termine, this, &SmtpWindow::finEnvoi);
+    redessine();
 }
 
 SmtpWindow::~SmtpWindow() = default;
 
-void SmtpWindow::InitSmtp()
-{
-    const Parametres& p = console_.parametres();
-    List1_->clear();
-    for (const QString& adresse : p.Adresses) {
-        List1_->addItem(adresse);
-    }
-    // The empty last entry ends the mailing loop after a tenth address.
-    List1_->addItem(QString());
-    serveur_ = p.ServeurSmtp;
-    expediteur_ = p.MessageDe;
-    sujetMail_ = p.Sujet;
-    securite_ = p.SecuriteSmtp;
-    utilisateur_ = p.UtilisateurSmtp;
-    motDePasse_ = p.MotDePasseSmtp;
-    adresseExpediteur_ = p.AdresseExpediteur;
-    certificat_ = p.CertificatSmtp;
-}
-
-void SmtpWindow::setDelais(int connexionMs, int reponseMs)
-{
-    ws_->setDelais(connexionMs, reponseMs);
-}
-
-QString SmtpWindow::texteLog() const
-{
-    return rtxtLog_->text() + logEnAttente_;
-}
-
 void SmtpWindow::showEvent(QShowEvent* event)
 {
-    montreEnAttente();
+    if (!aJour_) {
+        redessine();
+    }
     QWidget::showEvent(event);
 }
 
-void SmtpWindow::montreEnAttente()
+void SmtpWindow::redessine()
 {
-    if (!logEnAttente_.isEmpty()) {
-        rtxtLog_->appendText(logEnAttente_);
-        logEnAttente_.clear();
-        rtxtLog_->caretALaFin();
-    }
-    if (activitesEnAttente_ > 0) {
-        text1_->setText(text1_->text() + QStringLiteral("ll").repeated(activitesEnAttente_));
-        activitesEnAttente_ = 0;
-    }
+    rtxtLog_->setText(mailing_.texteLog());
+    rtxtLog_->caretALaFin();
+    redessineBande();
+    redessineListe();
+    aJour_ = true;
 }
 
-void SmtpWindow::BoucleSend(std::function<void()> termine)
+void SmtpWindow::ajouteLigne(const QString& ligne)
 {
-    if (!console_.mailOn()) {
-        // A mailing under way keeps its own count and report.
-        if (!enCours_) {
-            numMail_ = 0;
-            rapport_.clear();
-        }
-        if (termine) {
-            termine();
-        }
+    if (!isVisible()) {
+        aJour_ = false;
         return;
     }
-    // Stamp and body belong to this change, even when the mailing has to wait its turn.
-    texteUTC_ = HeureUTC(*platform_.clock);
-    attente_.push_back(
-        {corvane::CorpsMail(console_.parametres().Message, console_.ipActuelle(), texteUTC_),
-         std::move(termine)});
-    demarreMailingSuivant();
-}
-
-void SmtpWindow::demarreMailingSuivant()
-{
-    if (enCours_ || attente_.empty()) {
-        return;
+    if (rtxtLog_->text().size() + ligne.size() > Mailing::kLogMax) {
+        // The mailing has dropped the log's beginning by now: its text is the one to show.
+        rtxtLog_->setText(mailing_.texteLog());
+    } else {
+        rtxtLog_->appendText(ligne);
     }
-    Mailing m = std::move(attente_.front());
-    attente_.pop_front();
-    enCours_ = true;
-    corpsMail_ = m.corps;
-    termineEnCours_ = std::move(m.termine);
-    rapport_.clear();
-    numMail_ = adresseSuivante(-1);
-    if (numMail_ < 0) {
-        // No address at all: no dialogue, and the empty report.
-        finMailing();
-        return;
-    }
-    EnvoiSmtp();
+    rtxtLog_->caretALaFin();
 }
 
-QString SmtpWindow::entreeListe(int index) const
+void SmtpWindow::redessineBande()
 {
-    return index >= 0 && index < List1_->count() ? List1_->item(index)->text() : QString();
+    text1_->setText(QStringLiteral("l") +
+                    QStringLiteral("ll").repeated(std::min(mailing_.activites(), kBandeMax)));
 }
 
-int SmtpWindow::adresseSuivante(int apres) const
+void SmtpWindow::redessineListe()
 {
-    for (int i = apres + 1; i < List1_->count(); ++i) {
-        if (!entreeListe(i).isEmpty()) {
-            return i;
-        }
-    }
-    return -1;
-}
-
-void SmtpWindow::EnvoiSmtp()
-{
-    destinataire_ = entreeListe(numMail_);
-    EnvoiMail envoi;
-    envoi.serveur = serveur_;
-    envoi.expediteur = expediteur_;
-    envoi.destinataire = destinataire_;
-    envoi.sujet = sujetMail_;
-    envoi.corps = corpsMail_;
-    envoi.securite = securite_;
-    envoi.utilisateur = utilisateur_;
-    envoi.motDePasse = motDePasse_;
-    envoi.adresseExpediteur = adresseExpediteur_;
-    envoi.certificat = certificat_;
-    envoi.date = platform_.clock->now();
-    ws_->envoie(envoi);
-}
-
-void SmtpWindow::ajouteBloc(int index, const QString& adresse, const ResultatEnvoi& resultat)
-{
-    rapport_ += QStringLiteral("Mail N°") + QString::number(index + 1) + kCrLf + adresse + kCrLf +
-                (resultat.envoye ? QStringLiteral("... expe OK")
-                                 : QStringLiteral("... expe ERREUR : ") + resultat.raison) +
-                kCrLf;
-}
-
-void SmtpWindow::finEnvoi(const ResultatEnvoi& resultat)
-{
-    ajouteBloc(numMail_, destinataire_, resultat);
-    if (console_.audioOn()) {
-        platform_.sound->play(SoundPlayer::Sound::Mail);
-    }
-    int suivante = adresseSuivante(numMail_);
-    if (resultat.connexion) {
-        // The next dialogues would meet the same failure (and each its own wait).
-        for (; suivante >= 0; suivante = adresseSuivante(suivante)) {
-            ajouteBloc(suivante, entreeListe(suivante), resultat);
-        }
-    }
-    if (suivante >= 0) {
-        numMail_ = suivante;
-        // The next dialogue starts from the event loop, so that the window, the console's
-        // timer and the user are served between two mails.
-        QTimer::singleShot(0, this, &SmtpWindow::EnvoiSmtp);
-        return;
-    }
-    finMailing();
-}
-
-void SmtpWindow::finMailing()
-{
-    montreEnAttente();
-    console_.journal(rapport_);
-    numMail_ = 0;
-    rapport_.clear();
-    enCours_ = false;
-    std::function<void()> termine = std::move(termineEnCours_);
-    termineEnCours_ = nullptr;
-    QTimer::singleShot(0, this, &SmtpWindow::demarreMailingSuivant);
-    if (termine) {
-        termine();
-    }
-}
-
-void SmtpWindow::ajouteAuLog(const QString& entree)
-{
-    logEnAttente_ += kCrLf + entree;
-    if (isVisible()) {
-        montreEnAttente();
+    List1_->clear();
+    for (const QString& adresse : mailing_.liste()) {
+        List1_->addItem(adresse);
     }
 }
 

@@ -14,7 +14,12 @@ public:
     {
         // Every pixel is painted here: the frame behind needs no repaint at each blink.
         setAttribute(Qt::WA_OpaquePaintEvent);
+        setFrameShape(QFrame::Box);
+        setLineWidth(1);
     }
+
+    // Bright red while the cycle runs and blinks, dark red otherwise.
+    void setVif(bool vif) { setCouleur(vif ? QColor(255, 0, 0) : QColor(128, 0, 0)); }
 
     QColor couleur() const { return couleur_; }
     void setCouleur(const QColor& couleur)
@@ -34,7 +39,7 @@ protected:
     }
 
 private:
-    QColor couleur_;
+    QColor couleur_{128, 0, 0};
 };
 
 } // namespace corvane

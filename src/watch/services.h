@@ -3,7 +3,6 @@
 // each check. Each is a QObject that reports through signals; the real ones live in detect/,
 // mail/ and publish/, the engine's tests pass recording fakes.
 
-#include "detect/detecteip.h"
 #include "publish/ftpenvoi.h"
 
 #include <QObject>
@@ -14,6 +13,24 @@
 namespace corvane {
 
 struct Parametres;
+
+// The detection settings, as the settings file gives them. Beside the interface rather than in
+// detect/, whose DetecteIP implements it.
+struct RequeteDetection {
+    QString url;        // "adresse de IP detect.php"
+    QString secours;    // "adresse de secours": asked only when url fails; empty: none
+    QString famille;    // "Famille": "", "auto", "ipv4" or "ipv6"; moot through a proxy, which
+                        // makes the connection itself
+    QString certificat; // "Certificat": PEM file of CAs trusted on top of the system's; empty: none
+};
+
+struct ResultatDetection {
+    bool ok = false;
+    QString texte;        // the validated, trimmed address, when ok
+    QString raison;       // short French reason when not ok; never a password nor a control char
+    bool secours = false; // the answer (or the last failure) came from the second page
+    QString url;          // the page that answered or failed last, without user and password
+};
 
 // One request to the detection page; termine() follows every demarre(), exactly once, later.
 class Detecteur : public QObject {
@@ -54,8 +71,8 @@ public:
     virtual void BoucleSend(const QString& message, const QString& ipActuelle) = 0;
 
 signals:
-    void mailEnvoye();                        // after each dialogue: the mail sound's moment
-    void termine(const QString& rapport);     // the mailing's report, for the console log
+    void mailEnvoye();                    // after each dialogue: the mail sound's moment
+    void termine(const QString& rapport); // the mailing's report, for the console log
     void erreurSocket(int numero, const QString& description); // for the error box
 };
 

@@ -1,26 +1,24 @@
 // Servers that misbehave: a reply of 10 MiB, a reply of NUL and unassigned Windows-1252
 // bytes, a reply that comes one byte at a time and never ends, a connection reset at each
-// step. Each row checks that the failure is reported where the user looks, that no file is
-// harmed, that the wait is bounded, and that the next operation against a sane server works.
+// step. Each row checks that the failure is reported where the user looks, that nothing is
+// acted on or harmed, that the wait is bounded, and that the next operation against a sane
+// server works.
 
 #include "support/fakehttp.h"
 #include "support/fakes.h"
 #include "support/peers.h"
 
+#include "config/parametres.h"
 #include "detect/detecteip.h"
-#include "publish/ftpenvoi.h"
-#include "ui/console.h"
-#include "ui/pagepublisher.h"
-#include "ui/smtpwindow.h"
+#include "mail/mailing.h"
+#include "publish/publication.h"
+#include "watch/moteur.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QLabel>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 using namespace corvane;
 using namespace corvane::test;
@@ -63,13 +61,10 @@ struct Dossier {
 bool demarrePair(Peer& pair, const QString& proto, const QByteArray& mode, int etape,
                  const QString& dossier)
 {
-    return pair.start(QStringLiteral("/usr/bin/python3"),
-                      {sourcePath(QStringLiteral("tests/hostile/pair_hostile.py")), proto,
-                       QStringLiteral("{port}"), QString::fromLatin1(mode), QString::number(etape),
-                       dossier});
+    return pair.start("/usr/bin/python3",
+                      {sourcePath("tests/hostile/pair_hostile.py"), proto, "{port}",
+                       QString::fromLatin1(mode), QString::number(etape), dossier});
 }
-
-const QByteArray kFragmentAncien = "<?php echo 'ancien'; ?>\r\n";
 
 } // namespace
 
@@ -103,6 +98,7 @@ void TestHostile::detection_data()
         << FakeHttp::Response::raw("HTTP/1.1 200 OK\r\nContent-Length: 7\r\n\r\n1.2");
 }
 
+// The engine over the real detection: a hostile page is a failed check, never a change.
 void TestHostile::detection()
 {
     QFETCH(FakeHttp::Response, reponse);
@@ -113,52 +109,46 @@ void TestHostile::detection()
     http.setResponse(reponse);
 
     Dossier d;
-    const QString cfg = d.chemin(QStringLiteral("Corvane.cfg"));
-    const QByteArray reglages = "[IP]\r\nDerniere IP=1.1.1.1\r\n[OPTION]\r\nSauve Log=1\r\n"
-                                "[ADRESSE HTTP]\r\nadresse de IP detect.php=" +
-                                http.url().toLatin1() + "\r\n";
-    QVERIFY(ecrire(cfg, reglages));
-    QVERIFY(ecrire(d.chemin(QStringLiteral("ip_actu")), kFragmentAncien));
-
+    const QString cfg = d.chemin("Corvane.cfg");
+    QVERIFY(ecrire(cfg, "[IP]\r\nDerniere IP=1.1.1.1\r\n[OPTION]\r\nSauve Log=1\r\n"
+                        "[ADRESSE HTTP]\r\nadresse de IP detect.php=" +
+                            http.url().toLatin1() + "\r\n"));
     FakePlatform fp;
-    Console c(fp.platform(), cfg);
-    c.Form_Load();
-    c.show();
-    c.detecteur()->setDelai(1000);
-    c.detecteur()->setTailleMax(1024);
+    DetecteIP detect;
+    detect.setDelai(1000);
+    detect.setTailleMax(1024);
+    FakeMail mail;
+    FakePublication pub;
+    QStringList trace;
+    pub.trace.vers = mail.trace.vers = &trace;
+    Moteur m(fp.platform(), cfg, detect, mail, pub);
+    m.Form_Load();
 
-    QElapsedTimer duree;
-    duree.start();
-    c.CommandStart_Click();
-    c.Timer1->stop(); // checks are started by hand below
-    QTRY_VERIFY_WITH_TIMEOUT(!c.enCours(), kBorneMs);
-    QVERIFY2(duree.elapsed() < kBorneMs, "the check was not bounded");
-
-    // Reported in the error box, nothing taken from the answer, no file touched.
+    m.CommandStart_Click();
+    QTRY_VERIFY_WITH_TIMEOUT(!m.enCours(), kBorneMs);
+    // Reported in the error box, nothing taken from the answer, nothing acted on.
     QCOMPARE(fp.boxes.shown.size(), 1);
-    QCOMPARE(fp.boxes.shown[0].channel, QStringLiteral("detection"));
+    QCOMPARE(fp.boxes.shown[0].channel, "detection");
     // The usual text, then a reason that carries nothing of the answer's raw bytes.
     const QString texte = fp.boxes.shown[0].text;
-    QVERIFY(texte.startsWith(kErreurDetection + QStringLiteral("\r\n\r\n")));
+    QVERIFY(texte.startsWith(kErreurDetection + "\r\n\r\n"));
     QVERIFY(!texte.contains(QChar(0)));
-    QCOMPARE(c.LabelIp->text(), QStringLiteral("1.1.1.1"));
-    QVERIFY(!c.alarme);
-    QCOMPARE(lire(d.chemin(QStringLiteral("ip_actu"))), kFragmentAncien);
-    QCOMPARE(lire(cfg), reglages);
-    const QByteArray log = lire(d.chemin(QStringLiteral("corvane.log")));
+    QCOMPARE(m.adresse(), "1.1.1.1");
+    QVERIFY(!m.alarme());
+    QVERIFY(trace.isEmpty());
+    const QByteArray log = lire(d.chemin("corvane.log"));
     QVERIFY(!log.contains('\0'));
     QVERIFY(log.size() < 4096);
 
     // The next check, against a sane answer, goes through.
     http.setResponse(FakeHttp::Response::ok("5.6.7.8"));
     fp.boxes.closeAll();
-    c.CommandStart_Click(); // Stop
-    c.CommandStart_Click(); // Start: checks at once
-    c.Timer1->stop();
-    QTRY_VERIFY_WITH_TIMEOUT(!c.enCours(), kBorneMs);
-    QCOMPARE(c.LabelIp->text(), QStringLiteral("5.6.7.8"));
+    m.CommandStart_Click(); // Stop
+    m.CommandStart_Click(); // Start: checks at once
+    QTRY_VERIFY_WITH_TIMEOUT(!m.enCours(), kBorneMs);
+    QCOMPARE(m.adresse(), "5.6.7.8");
+    QCOMPARE(trace, QStringList{"ecrit 5.6.7.8"});
     QCOMPARE(fp.boxes.shown.size(), 1);
-    QVERIFY(lire(d.chemin(QStringLiteral("ip_actu"))).contains("http://5.6.7.8:81/"));
 }
 
 void TestHostile::smtp_data()
@@ -185,47 +175,34 @@ void TestHostile::smtp()
     QFETCH(int, etape);
     Dossier d;
     Peer pair;
-    QVERIFY2(demarrePair(pair, QStringLiteral("smtp"), mode, etape, d.dir.path()),
-             qPrintable(pair.error()));
+    QVERIFY2(demarrePair(pair, "smtp", mode, etape, d.dir.path()), qPrintable(pair.error()));
 
-    FakePlatform fp;
-    FakeConsole console;
-    console.mail = true;
-    console.ip = QStringLiteral("5.6.7.8");
-    console.params.ServeurSmtp = QStringLiteral("127.0.0.1:%1").arg(pair.port());
-    console.params.MessageDe = QStringLiteral("moi@example.org");
-    console.params.Sujet = QStringLiteral("Changement IP");
-    console.params.Message = QStringLiteral("Nouvelle adresse");
-    console.params.Adresses[0] = QStringLiteral("toi@example.org");
-    SmtpWindow w(console, fp.platform());
-    w.setDelais(1500, 1500);
-    w.InitSmtp();
+    FakeClock clock;
+    Mailing mailing(clock);
+    mailing.setDelais(1500, 1500);
+    ReglagesMail r;
+    r.serveur = QStringLiteral("127.0.0.1:%1").arg(pair.port());
+    r.messageDe = "moi@example.org";
+    r.sujet = "Changement IP";
+    r.adresses[0] = "toi@example.org";
+    mailing.InitSmtp(r);
+    QStringList rapports;
+    connect(&mailing, &ServiceMail::termine, this, [&](const QString& t) { rapports.append(t); });
 
-    QElapsedTimer duree;
-    duree.start();
-    int fins = 0;
-    w.BoucleSend([&] { ++fins; });
-    QTRY_COMPARE_WITH_TIMEOUT(fins, 1, kBorneMs);
-    QVERIFY2(duree.elapsed() < kBorneMs, "the mailing was not bounded");
-    QCOMPARE(console.entries.size(), 1);
-    QVERIFY2(console.entries[0].contains(QStringLiteral("... expe ERREUR : ")),
-             qPrintable(console.entries[0].left(300)));
-    QVERIFY2(QRegularExpression(QStringLiteral("expe ERREUR : \\S"))
-                 .match(console.entries[0])
-                 .hasMatch(),
-             "a failed mail says why");
-    QVERIFY(console.entries[0].size() < 70000); // a flood is not copied into the console
-    QVERIFY(!w.mailingEnCours());
-    QVERIFY(!QFile::exists(d.chemin(QStringLiteral("mail-1.txt"))) || etape > 4);
+    mailing.BoucleSend("Nouvelle adresse", "5.6.7.8");
+    QTRY_COMPARE_WITH_TIMEOUT(rapports.size(), 1, kBorneMs);
+    QVERIFY2(QRegularExpression("expe ERREUR : \\S").match(rapports[0]).hasMatch(),
+             qPrintable(rapports[0].left(300))); // a failed mail says why
+    QVERIFY(rapports[0].size() < 70000);         // a flood is not copied into the console
+    QVERIFY(!mailing.enCours());
+    QVERIFY(!QFile::exists(d.chemin("mail-1.txt")) || etape > 4);
 
     // The next mailing, the server now sane, is sent.
-    w.BoucleSend([&] { ++fins; });
-    QTRY_COMPARE_WITH_TIMEOUT(fins, 2, kBorneMs);
-    QCOMPARE(console.entries.size(), 2);
-    QVERIFY2(console.entries[1].contains(QStringLiteral("... expe OK")),
-             qPrintable(console.entries[1]));
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(d.chemin(QStringLiteral("mail-2.txt"))), 2000);
-    QVERIFY(lire(d.chemin(QStringLiteral("mail-2.txt"))).contains("Nouvelle adresse"));
+    mailing.BoucleSend("Nouvelle adresse", "5.6.7.8");
+    QTRY_COMPARE_WITH_TIMEOUT(rapports.size(), 2, kBorneMs);
+    QVERIFY2(rapports[1].contains("... expe OK"), qPrintable(rapports[1]));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(d.chemin("mail-2.txt")), 2000);
+    QVERIFY(lire(d.chemin("mail-2.txt")).contains("Nouvelle adresse"));
 }
 
 void TestHostile::ftp_data()
@@ -252,53 +229,51 @@ void TestHostile::ftp()
     Dossier d;
     QTemporaryDir distant;
     Peer pair;
-    QVERIFY2(demarrePair(pair, QStringLiteral("ftp"), mode, etape, distant.path()),
-             qPrintable(pair.error()));
+    QVERIFY2(demarrePair(pair, "ftp", mode, etape, distant.path()), qPrintable(pair.error()));
 
     const QByteArray modele = "<?php $start = 1; $stop = 2; ?>\r\n<p>page</p>\r\n";
-    QVERIFY(ecrire(d.chemin(QStringLiteral("date1.php")), modele));
-    FakeConsole console;
-    console.upload = true;
-    console.params.NomDomaine = QStringLiteral("webmaster");
-    console.params.MotDePasseFtp = QStringLiteral("secret-pw");
-    console.params.FtpHebergeur = QStringLiteral("127.0.0.1:%1").arg(pair.port());
-    console.params.FichierATransferer = QStringLiteral("date.php");
-    console.params.EmplacementFichier = QStringLiteral("/date.php");
-    PagePublisher pub(console);
-    pub.setDelais(2, 2);
-
+    QVERIFY(ecrire(d.chemin("date1.php"), modele));
+    Parametres p;
+    p.NomDomaine = "webmaster";
+    p.MotDePasseFtp = "secret-pw";
+    p.FtpHebergeur = QStringLiteral("127.0.0.1:%1").arg(pair.port());
+    p.FichierATransferer = "date.php";
+    p.EmplacementFichier = "/date.php";
+    DemandeFtp demande = demandeFtp(p);
+    demande.delaiConnexionSec = demande.delaiBlocageSec = 2;
+    Publication pub;
+    QStringList entrees;
+    QString console;
+    connect(&pub, &ServicePublication::entree, this, [&](const QString& e) {
+        entrees.append(e);
+        console += e;
+    });
+    connect(&pub, &ServicePublication::texte, this, [&](const QString& t) { console += t; });
     const auto changement = [&](const QString& ip) {
-        console.ip = ip;
-        QVERIFY(pub.ecrit_ip_actu());
-        QVERIFY(pub.prepare_page());
-        pub.envoi_ftp();
+        QVERIFY(pub.ecrit_ip_actu(ip));
+        QVERIFY(pub.prepare_page(ip));
+        pub.envoi_ftp(demande);
     };
 
-    QElapsedTimer duree;
-    duree.start();
-    changement(QStringLiteral("5.6.7.8"));
-    QTRY_VERIFY_WITH_TIMEOUT(!console.entries.isEmpty(), kBorneMs);
-    QTRY_VERIFY_WITH_TIMEOUT(!pub.envoi().occupe(), 2000);
-    QVERIFY2(duree.elapsed() < kBorneMs, "the upload was not bounded");
-    QCOMPARE(console.entries.size(), 1);
-    QVERIFY2(console.entries[0].startsWith(QStringLiteral("Erreur de connexion : ")) ||
-                 console.entries[0].startsWith(QStringLiteral("Erreur fichier ftp! : ")),
-             qPrintable(console.entries[0]));
-    QVERIFY(!console.text.contains(QStringLiteral("secret-pw")));
-    QVERIFY(!pub.envoi().derniereErreur().contains(QStringLiteral("secret-pw")));
-    QCOMPARE(lire(d.chemin(QStringLiteral("date1.php"))), modele);
-    const QByteArray page = lire(d.chemin(QStringLiteral("date.php")));
-    QVERIFY(page.contains("http://5.6.7.8:81/"));
+    changement("5.6.7.8");
+    QTRY_VERIFY_WITH_TIMEOUT(!entrees.isEmpty() && !pub.envoi().occupe(), kBorneMs);
+    QCOMPARE(entrees.size(), 1);
+    QVERIFY2(entrees[0].startsWith("Erreur de connexion : ") ||
+                 entrees[0].startsWith("Erreur fichier ftp! : "),
+             qPrintable(entrees[0]));
+    QVERIFY(!console.contains("secret-pw"));
+    QVERIFY(!pub.envoi().derniereErreur().contains("secret-pw"));
+    QCOMPARE(lire(d.chemin("date1.php")), modele);
+    QVERIFY(lire(d.chemin("date.php")).contains("http://5.6.7.8:81/"));
 
     // The next upload, the server now sane, arrives whole.
-    changement(QStringLiteral("9.9.9.9"));
-    QTRY_VERIFY_WITH_TIMEOUT(console.entries.size() == 2, kBorneMs);
-    QTRY_VERIFY_WITH_TIMEOUT(!pub.envoi().occupe(), 2000);
-    QCOMPARE(console.entries[1], QStringLiteral("Transfert : OK"));
-    const QByteArray nouvelle = lire(d.chemin(QStringLiteral("date.php")));
+    changement("9.9.9.9");
+    QTRY_VERIFY_WITH_TIMEOUT(entrees.size() == 2 && !pub.envoi().occupe(), kBorneMs);
+    QCOMPARE(entrees[1], "Transfert : OK");
+    const QByteArray nouvelle = lire(d.chemin("date.php"));
     QVERIFY(nouvelle.contains("http://9.9.9.9:81/"));
-    QCOMPARE(lire(distant.filePath(QStringLiteral("date.php"))), nouvelle);
+    QCOMPARE(lire(distant.filePath("date.php")), nouvelle);
 }
 
-QTEST_MAIN(TestHostile)
+QTEST_GUILESS_MAIN(TestHostile)
 #include "tst_hostile.moc"

@@ -6,73 +6,94 @@
 #include <QTimer>
 
 namespace corvane::test {
-
 namespace {
 
-constexpr qint64 kChunk = 16 * 1024;
-constexpr qint64 kMaxQueued = 64 * 1024; // what a flood keeps waiting in the socket at most
-constexpr qsizetype kMaxHead = 64 * 1024;
-
-QByteArray reasonPhrase(int code)
+QByteArray tete(int code, qint64 longueur)
 {
-    switch (code) {
-    case 200:
-        return "OK";
-    case 204:
-        return "No Content";
-    case 301:
-        return "Moved Permanently";
-    case 404:
-        return "Not Found";
-    case 500:
-        return "Internal Server Error";
-    default:
-        return "Status";
+    QByteArray t = "HTTP/1.1 " + QByteArray::number(code) + (code == 200 ? " OK" : " Error") +
+                   "\r\nContent-Type: text/plain\r\nConnection: close\r\n";
+    if (longueur >= 0) {
+        t += "Content-Length: " + QByteArray::number(longueur) + "\r\n";
     }
+    return t + "\r\n";
 }
 
-QByteArray statusHead(int code, qint64 contentLength)
-{
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(code) + ' ' + reasonPhrase(code) +
-                      "\r\nContent-Type: text/plain\r\nConnection: close\r\n";
-    if (contentLength >= 0) {
-        head += "Content-Length: " + QByteArray::number(contentLength) + "\r\n";
+// One connection: reads the request's head, then answers as told. Lives with its socket.
+class Connexion : public QObject {
+public:
+    Connexion(QTcpSocket* s, FakeHttp::Response r) : QObject(s), s_(s), r_(std::move(r))
+    {
+        connect(s, &QTcpSocket::readyRead, this, &Connexion::lit);
+        connect(s, &QTcpSocket::bytesWritten, this, &Connexion::pompe);
+        connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+        lit();
     }
-    return head + "\r\n";
-}
+
+private:
+    void lit()
+    {
+        requete_ += s_->readAll();
+        if (repondu_ || !requete_.contains("\r\n\r\n")) {
+            return;
+        }
+        repondu_ = true;
+        s_->write(r_.head);
+        if (r_.kind == FakeHttp::Response::Kind::Raw) {
+            s_->disconnectFromHost();
+        } else if (r_.kind == FakeHttp::Response::Kind::Trickle) {
+            auto* t = new QTimer(this);
+            connect(t, &QTimer::timeout, this, [this, t] {
+                if (envoye_ >= r_.body.size()) {
+                    t->stop();
+                    s_->disconnectFromHost();
+                    return;
+                }
+                s_->write(r_.body.mid(envoye_++, 1));
+            });
+            t->start(r_.intervalMs);
+        } else {
+            pompe();
+        }
+    }
+
+    // A flood keeps at most 64 KiB waiting in the socket.
+    void pompe()
+    {
+        if (r_.kind != FakeHttp::Response::Kind::Flood || !repondu_ ||
+            s_->state() != QAbstractSocket::ConnectedState) {
+            return;
+        }
+        while (envoye_ < r_.size && s_->bytesToWrite() < 64 * 1024) {
+            const qint64 n = qMin<qint64>(16 * 1024, r_.size - envoye_);
+            const QByteArray morceau =
+                envoye_ < r_.body.size() ? r_.body.mid(envoye_, n) : QByteArray(n, r_.fill);
+            s_->write(morceau);
+            envoye_ += morceau.size();
+        }
+        if (envoye_ >= r_.size) {
+            r_.kind = FakeHttp::Response::Kind::Raw; // done
+            s_->disconnectFromHost();
+        }
+    }
+
+    QTcpSocket* s_;
+    FakeHttp::Response r_;
+    QByteArray requete_;
+    bool repondu_ = false;
+    qint64 envoye_ = 0;
+};
 
 } // namespace
 
-struct FakeHttp::Client {
-    QTcpSocket* socket = nullptr;
-    QByteArray head;
-    bool answered = false;
-    Response response;
-    qsizetype trickled = 0;
-    qint64 flooded = 0;
-    QTimer* timer = nullptr;
-};
-
-FakeHttp::Response FakeHttp::Response::status(int code, const QByteArray& body)
+FakeHttp::Response FakeHttp::Response::ok(const QByteArray& body)
 {
-    Response r;
-    r.code = code;
-    r.body = body;
-    return r;
+    return raw(tete(200, body.size()) + body);
 }
 
 FakeHttp::Response FakeHttp::Response::raw(const QByteArray& bytes)
 {
     Response r;
-    r.kind = Kind::Raw;
-    r.body = bytes;
-    return r;
-}
-
-FakeHttp::Response FakeHttp::Response::silent()
-{
-    Response r;
-    r.kind = Kind::Silent;
+    r.head = bytes;
     return r;
 }
 
@@ -83,11 +104,11 @@ FakeHttp::Response FakeHttp::Response::close()
     return r;
 }
 
-FakeHttp::Response FakeHttp::Response::trickle(const QByteArray& body, int intervalMs, int code)
+FakeHttp::Response FakeHttp::Response::trickle(const QByteArray& body, int intervalMs)
 {
     Response r;
     r.kind = Kind::Trickle;
-    r.code = code;
+    r.head = tete(200, body.size());
     r.body = body;
     r.intervalMs = intervalMs;
     return r;
@@ -98,30 +119,11 @@ FakeHttp::Response FakeHttp::Response::flood(qint64 size, const QByteArray& pref
 {
     Response r;
     r.kind = Kind::Flood;
-    r.code = code;
+    r.head = tete(code, -1);
     r.body = prefix;
     r.size = size;
     r.fill = fill;
     return r;
-}
-
-QByteArray FakeHttp::Request::header(const QByteArray& name) const
-{
-    for (const auto& [key, value] : headers) {
-        if (key.compare(name, Qt::CaseInsensitive) == 0) {
-            return value;
-        }
-    }
-    return {};
-}
-
-int FakeHttp::Request::count(const QByteArray& name) const
-{
-    int n = 0;
-    for (const auto& h : headers) {
-        n += h.first.compare(name, Qt::CaseInsensitive) == 0 ? 1 : 0;
-    }
-    return n;
 }
 
 FakeHttp::FakeHttp(QObject* parent) : QObject(parent), server_(new QTcpServer(this))
@@ -130,176 +132,27 @@ FakeHttp::FakeHttp(QObject* parent) : QObject(parent), server_(new QTcpServer(th
     server_->listen(QHostAddress::LocalHost, 0);
 }
 
-FakeHttp::~FakeHttp()
-{
-    server_->close();
-    for (Client* c : std::as_const(clients_)) {
-        c->socket->disconnect(this);
-        c->socket->abort();
-        delete c;
-    }
-}
-
 bool FakeHttp::isListening() const
 {
     return server_->isListening();
 }
 
-quint16 FakeHttp::port() const
+QString FakeHttp::url() const
 {
-    return server_->serverPort();
-}
-
-QString FakeHttp::url(const QString& path) const
-{
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
-}
-
-void FakeHttp::setResponse(const Response& r)
-{
-    standing_ = r;
-}
-
-void FakeHttp::enqueue(const Response& r)
-{
-    queue_.enqueue(r);
-}
-
-FakeHttp::Response FakeHttp::next()
-{
-    return queue_.isEmpty() ? standing_ : queue_.dequeue();
+    return QStringLiteral("http://127.0.0.1:%1/ip_check.php").arg(server_->serverPort());
 }
 
 void FakeHttp::accept()
 {
-    while (QTcpSocket* socket = server_->nextPendingConnection()) {
-        ++connections_;
-        const Response upcoming = queue_.isEmpty() ? standing_ : queue_.head();
-        if (upcoming.kind == Response::Kind::Close) {
-            next();
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        auto* c = new Client;
-        c->socket = socket;
-        socket->setParent(this);
-        clients_.append(c);
-        connect(socket, &QTcpSocket::readyRead, this, [this, c] { readFrom(c); });
-        connect(socket, &QTcpSocket::bytesWritten, this, [this, c] { pump(c); });
-        connect(socket, &QTcpSocket::disconnected, this, [this, c] { drop(c); });
-        readFrom(c);
-    }
-}
-
-void FakeHttp::readFrom(Client* c)
-{
-    if (c->answered) {
-        c->socket->readAll(); // a request body or anything after it is of no interest
-        return;
-    }
-    c->head += c->socket->readAll();
-    const qsizetype end = c->head.indexOf("\r\n\r\n");
-    if (end < 0) {
-        if (c->head.size() > kMaxHead) {
-            c->socket->abort();
-        }
-        return;
-    }
-    const QList<QByteArray> lines = c->head.left(end).split('\n');
-    Request request;
-    const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
-    request.method = first.value(0);
-    request.path = first.value(1);
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QByteArray line = lines[i].trimmed();
-        const qsizetype colon = line.indexOf(':');
-        if (colon > 0) {
-            request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
-        }
-    }
-    requests_.append(request);
-    c->answered = true;
-    c->response = next();
-    emit requestReceived();
-    answer(c);
-}
-
-void FakeHttp::answer(Client* c)
-{
-    const Response& r = c->response;
-    switch (r.kind) {
-    case Response::Kind::Close:
-        // Chosen by an earlier request's turn; still a close without a word.
-        c->socket->abort();
-        return;
-    case Response::Kind::Silent:
-        return;
-    case Response::Kind::Raw:
-        c->socket->write(r.body);
-        c->socket->disconnectFromHost();
-        return;
-    case Response::Kind::Complete:
-        c->socket->write(statusHead(r.code, r.body.size()) + r.body);
-        bodyBytesSent_ += r.body.size();
-        c->socket->disconnectFromHost();
-        return;
-    case Response::Kind::Trickle:
-        c->socket->write(statusHead(r.code, r.body.size()));
-        c->timer = new QTimer(c->socket);
-        connect(c->timer, &QTimer::timeout, this, [this, c] {
-            if (c->trickled >= c->response.body.size()) {
-                c->timer->stop();
-                c->socket->disconnectFromHost();
-                return;
-            }
-            c->socket->write(c->response.body.mid(c->trickled++, 1));
-            ++bodyBytesSent_;
-        });
-        c->timer->start(r.intervalMs);
-        return;
-    case Response::Kind::Flood:
-        c->socket->write(statusHead(r.code, -1));
-        pump(c);
-        return;
-    }
-}
-
-void FakeHttp::pump(Client* c)
-{
-    if (c->response.kind != Response::Kind::Flood || !c->answered) {
-        return;
-    }
-    const Response& r = c->response;
-    while (c->flooded < r.size && c->socket->bytesToWrite() < kMaxQueued &&
-           c->socket->state() == QAbstractSocket::ConnectedState) {
-        QByteArray chunk;
-        if (c->flooded < r.body.size()) {
-            chunk = r.body.mid(c->flooded, qMin<qint64>(kChunk, r.size - c->flooded));
+    while (QTcpSocket* s = server_->nextPendingConnection()) {
+        s->setParent(this);
+        if (standing_.kind == Response::Kind::Close) {
+            s->abort();
+            s->deleteLater();
         } else {
-            chunk.fill(r.fill, qMin<qint64>(kChunk, r.size - c->flooded));
+            new Connexion(s, standing_);
         }
-        c->socket->write(chunk);
-        c->flooded += chunk.size();
-        bodyBytesSent_ += chunk.size();
     }
-    if (c->flooded >= r.size && c->socket->state() == QAbstractSocket::ConnectedState) {
-        c->response.kind = Response::Kind::Complete; // done: no more pumping
-        c->socket->disconnectFromHost();
-    }
-}
-
-void FakeHttp::drop(Client* c)
-{
-    if (!clients_.removeOne(c)) {
-        return;
-    }
-    if (c->timer) {
-        c->timer->stop();
-    }
-    c->socket->disconnect(this);
-    c->socket->deleteLater();
-    delete c;
 }
 
 } // namespace corvane::test

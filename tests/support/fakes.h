@@ -1,15 +1,28 @@
 #pragma once
-// Recording fakes of the platform layers and of the main window's link, for tests.
+// Recording fakes of the platform layers and of the services the watch engine drives. The
+// services answer only when the test says so: what runs "later" runs when the test decides.
 
-#include "config/parametres.h"
-#include "console/consolelink.h"
 #include "platform/platform.h"
+#include "watch/services.h"
 
 #include <QList>
 #include <QSet>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace corvane::test {
+
+// What the fakes were asked, in one list, in order.
+struct Trace {
+    QStringList* vers = nullptr;
+    void operator()(const QString& s) const
+    {
+        if (vers) {
+            vers->append(s);
+        }
+    }
+};
 
 class FakeMessageBoxes : public MessageBoxes {
 public:
@@ -18,40 +31,41 @@ public:
         QString channel;
         QString title;
         QString text;
-        Icon icon;
     };
     QList<Shown> shown;
     QSet<QString> open;  // channels whose box the "user" has not closed yet
     QList<bool> answers; // next answers to ask(); Yes when empty
 
-    void setNextAnswer(bool yes) { answers.append(yes); }
-    void closeAll() { open.clear(); }
-
     bool ask(const QString& title, const QString& text) override
     {
-        shown.append({"ask", {}, title, text, Icon::Question});
+        shown.append({"ask", {}, title, text});
         return answers.isEmpty() ? true : answers.takeFirst();
     }
-    void inform(const QString& title, const QString& text, Icon icon) override
+    void inform(const QString& title, const QString& text, Icon) override
     {
-        shown.append({"inform", {}, title, text, icon});
+        shown.append({"inform", {}, title, text});
     }
-    bool notify(const QString& channel, const QString& title, const QString& text,
-                Icon icon) override
+    bool notify(const QString& channel, const QString& title, const QString& text, Icon) override
     {
         if (open.contains(channel)) {
             return false;
         }
         open.insert(channel);
-        shown.append({"notify", channel, title, text, icon});
+        shown.append({"notify", channel, title, text});
         return true;
+    }
+    void closeAll() override { open.clear(); }
+    int count(const QString& channel) const
+    {
+        return int(std::count_if(shown.begin(), shown.end(),
+                                 [&](const Shown& s) { return s.channel == channel; }));
     }
 };
 
 class FakeSound : public SoundPlayer {
 public:
-    QList<Sound> played;
-    void play(Sound s) override { played.append(s); }
+    Trace trace;
+    void play(Sound s) override { trace(s == Sound::Change ? "son change" : "son mail"); }
 };
 
 class FakeLinks : public LinkOpener {
@@ -78,27 +92,54 @@ struct FakePlatform {
     Platform platform() { return Platform{&boxes, &sound, &links, &clock}; }
 };
 
-class FakeConsole : public ConsoleLink {
+// Answers with repond()/echoue(), as the page would, some time after demarre().
+class FakeDetecteur : public Detecteur {
 public:
-    Parametres params;
-    QString ip;
-    bool mail = false, upload = false, audio = false, debug = false;
-    QStringList entries; // each journal() libelle, in order
-    QString text;        // everything journal() and ajouteTexte() added, in order
-
-    void journal(const QString& libelle) override
+    QList<RequeteDetection> requetes;
+    bool actif = false;
+    void demarre(const RequeteDetection& r) override
     {
-        entries.append(libelle);
-        text += QStringLiteral("\n") + libelle + QStringLiteral("\r\n<stamp>\r\nIP = ") + ip +
-                QStringLiteral("\r\n");
+        requetes.append(r);
+        actif = true;
     }
-    void ajouteTexte(const QString& t) override { text += t; }
-    QString ipActuelle() const override { return ip; }
-    bool mailOn() const override { return mail; }
-    bool uploadOn() const override { return upload; }
-    bool audioOn() const override { return audio; }
-    bool debugOn() const override { return debug; }
-    Parametres& parametres() override { return params; }
+    bool enCours() const override { return actif; }
+    void repond(const QString& ip, bool secours = false)
+    {
+        actif = false;
+        emit termine(ResultatDetection{true, ip, {}, secours, {}});
+    }
+    void echoue(const QString& raison)
+    {
+        actif = false;
+        emit termine(ResultatDetection{false, {}, raison, false, {}});
+    }
+};
+
+// A mailing ends when the test emits termine().
+class FakeMail : public ServiceMail {
+public:
+    Trace trace;
+    int inits = 0;
+    void InitSmtp(const ReglagesMail&) override { ++inits; }
+    void BoucleSend(const QString&, const QString& ip) override { trace("mail " + ip); }
+};
+
+class FakePublication : public ServicePublication {
+public:
+    Trace trace;
+    bool fragmentOk = true;
+    bool pageOk = true;
+    bool ecrit_ip_actu(const QString& ip) override
+    {
+        trace("ecrit " + ip);
+        return fragmentOk;
+    }
+    bool prepare_page(const QString& ip) override
+    {
+        trace("page " + ip);
+        return pageOk;
+    }
+    void envoi_ftp(const DemandeFtp& d) override { trace("ftp " + d.fichierLocal); }
 };
 
 } // namespace corvane::test

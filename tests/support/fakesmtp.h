@@ -1,76 +1,49 @@
 #pragma once
 // A scripted SMTP server inside the test process, for what a real server (tests/support/
-// smtp_peer.py) cannot show: the exact bytes of the plain dialogue, and replies framed or
-// timed oddly. It listens on an OS-chosen port of 127.0.0.1, plays a script of expected lines
-// and replies for each connection, stops at the first line it did not expect, and records
-// every byte it receives. Without a script it accepts connections and never says a word.
+// smtp_peer.py) will not do: stay silent, answer ahead of the command, hang up mid-dialogue.
+// It listens on an OS-chosen port of 127.0.0.1, plays its replies in turn (the first on
+// connection, then one per line received; the message lines after a 354 count as one line,
+// ended by the lone dot) and records every byte each connection sends.
 
 #include <QByteArray>
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 #include <QTcpServer>
-
-class QTcpSocket;
 
 namespace corvane::test {
 
 class FakeSmtp : public QObject {
     Q_OBJECT
 public:
-    struct Pas {
-        QByteArray attendu;    // the exact line expected, without CR LF; null: on connection;
-                               // ending in "*": any line that starts with what precedes it
-        QByteArray reponse;    // sent back as is: nothing, one reply, or several at once
-        bool ferme = false;    // hang up after the reply
-        QByteArray suite = {}; // sent a moment after reponse: a reply split over two packets
-    };
-    using Script = QList<Pas>;
+    // A reply is sent as is: one reply, several at once, or nothing (empty); what follows a
+    // "|" goes 50 ms later, as a packet of its own. kFerme hangs up.
+    using Script = QList<QByteArray>;
+    static inline const QByteArray kFerme = QByteArrayLiteral("<ferme>");
+    // What a server that takes the mail answers to the plain dialogue, one reply per step:
+    // greeting, HELO, MAIL FROM, RCPT TO, DATA, end of data, QUIT.
+    static Script accepte();
 
     struct Connexion {
         QByteArray recu;     // every byte received, in order
-        QString echec;       // the first unexpected thing, empty when none
         bool fermee = false; // the connection has ended, on either side
     };
 
-    explicit FakeSmtp(QObject* parent = nullptr);
+    FakeSmtp();
     ~FakeSmtp() override;
-
-    bool ecoute();
-    quint16 port() const { return serveur_.serverPort(); }
-    QString adresse() const { return QStringLiteral("127.0.0.1:") + QString::number(port()); }
 
     // Connection i plays script i; later connections play the last one.
     void ajouteScript(const Script& script) { scripts_.append(script); }
-
-    // A script that expects exactly these bytes (CR LF lines; "Message-ID: *" matches any
-    // Message-ID line) and answers every command with success, like a server that takes the
-    // mail. Lines in ecrase get their own reply.
-    static Script scriptPour(const QByteArray& attendu, const QHash<QByteArray, Pas>& ecrase = {});
+    bool ecoute() { return serveur_.listen(QHostAddress::LocalHost, 0); }
+    QString adresse() const { return QStringLiteral("127.0.0.1:%1").arg(serveur_.serverPort()); }
 
     QList<Connexion> connexions;
-    // Every failure of every connection, for one QVERIFY2.
-    QString echecs() const;
 
 private:
-    struct Etat {
-        int index = 0;
-        int pas = 0;
-        QByteArray tampon;
-        bool enDonnees = false;
-    };
-
     void nouvelleConnexion();
-    void lis(QTcpSocket* socket);
-    void ligneScript(QTcpSocket* socket, Etat& etat, const QByteArray& ligne);
-    void joue(QTcpSocket* socket, const Pas& pas);
-    void echoue(QTcpSocket* socket, Etat& etat, const QString& raison);
 
     QTcpServer serveur_;
     QList<Script> scripts_;
-    QHash<QTcpSocket*, Etat> etats_;
 };
 
 } // namespace corvane::test

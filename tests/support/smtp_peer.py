@@ -3,7 +3,7 @@
 
 Usage: smtp_peer.py --port PORT --dir DIR [--mode plain|starttls|ssl|nostarttls]
                     [--cert PEM --key PEM] [--user U --password P] [--auth PLAIN|LOGIN]
-                    [--refuse ADDRESS]...
+                    [--refuse ADDRESS]... [--no-json]
 
 plain: no TLS, HELO or EHLO; starttls: STARTTLS offered; ssl: TLS from the first byte;
 nostarttls: EHLO without STARTTLS. With --user, mail is taken only after AUTH (offered only
@@ -13,7 +13,8 @@ temporary name and renamed, so a reader never sees half a file):
     RCPT TO:<recipient>        (one line per accepted recipient)
     (empty line)
     the data exactly as received, dot-stuffing removed, CR LF kept
-and DIR/NNNN.json, what Python's email package read in it (header values decoded).
+and, unless --no-json, DIR/NNNN.json, what Python's email package read in it (header values
+decoded). Files are fsync'd before the reply, so a mail acknowledged is a mail on disk.
 """
 
 import argparse
@@ -34,32 +35,18 @@ from aiosmtpd.smtp import AuthResult
 
 def parsed(data):
     msg = email.message_from_bytes(data, policy=policy.default)
-    out = {"headers": [k for k, _ in msg.raw_items()]}
-    try:
-        when = email.utils.parsedate_to_datetime(msg["Date"])
-        out["date"] = when.isoformat()
-        out["utcoffset_min"] = int(when.utcoffset().total_seconds() // 60)
-    except (TypeError, ValueError):
-        out["date"] = None
-    out["message_id"] = str(msg["Message-ID"] or "")
     name, addr = email.utils.parseaddr(str(msg["From"] or ""))
-    out["from_name"], out["from_addr"] = name, addr
-    out["to"] = str(msg["To"] or "")
-    out["subject"] = str(msg["Subject"] or "")
-    out["mime_version"] = str(msg["MIME-Version"] or "")
-    out["content_type"] = msg.get_content_type()
-    out["charset"] = msg.get_content_charset()
-    out["cte"] = str(msg["Content-Transfer-Encoding"] or "")
-    out["body"] = msg.get_content()
-    out["defects"] = [type(d).__name__ for d in msg.defects]
-    out["longest_line"] = max(len(l) for l in data.split(b"\r\n"))
-    return out
+    return {"from_name": name, "from_addr": addr, "to": str(msg["To"] or ""),
+            "subject": str(msg["Subject"] or ""),
+            "defects": [type(d).__name__ for d in msg.defects],
+            "longest_line": max(len(l) for l in data.split(b"\r\n"))}
 
 
 class Store:
-    def __init__(self, folder, refused):
+    def __init__(self, folder, refused, json_too):
         self.folder = folder
         self.refused = set(refused)
+        self.json_too = json_too
         self.count = 0
         self.lock = threading.Lock()
 
@@ -73,20 +60,23 @@ class Store:
         head = "MAIL FROM:<%s>\r\n" % envelope.mail_from
         head += "".join("RCPT TO:<%s>\r\n" % r for r in envelope.rcpt_tos)
         head += "\r\n"
-        info = parsed(envelope.original_content)
-        info["mail_from"] = envelope.mail_from
-        info["mail_options"] = envelope.mail_options
-        info["tls"] = server.transport.get_extra_info("ssl_object") is not None
-        info["login"] = (session.auth_data.login.decode("utf-8", "replace")
-                         if session.authenticated and session.auth_data else None)
+        files = [(".eml", head.encode("latin-1", "replace") + envelope.original_content)]
+        if self.json_too:
+            info = parsed(envelope.original_content)
+            info["mail_from"] = envelope.mail_from
+            info["tls"] = server.transport.get_extra_info("ssl_object") is not None
+            info["login"] = (session.auth_data.login.decode("utf-8", "replace")
+                             if session.authenticated and session.auth_data else None)
+            files.insert(0, (".json", json.dumps(info).encode()))
         with self.lock:
             self.count += 1
             name = "%04d" % self.count
-        for ext, payload in ((".json", json.dumps(info).encode()),
-                             (".eml", head.encode("latin-1", "replace") + envelope.original_content)):
+        for ext, payload in files:
             temp = os.path.join(self.folder, "." + name + ext + ".tmp")
             with open(temp, "wb") as f:
                 f.write(payload)
+                f.flush()
+                os.fsync(f.fileno())
             os.replace(temp, os.path.join(self.folder, name + ext))
         return "250 2.0.0 stored"
 
@@ -102,6 +92,7 @@ def main():
     ap.add_argument("--password", default="")
     ap.add_argument("--auth", choices=["PLAIN", "LOGIN"])
     ap.add_argument("--refuse", action="append", default=[])
+    ap.add_argument("--no-json", action="store_true")
     a = ap.parse_args()
     # aiosmtpd's warnings (AUTH over implicit TLS, deprecations) are not the test's news.
     warnings.simplefilter("ignore")
@@ -128,7 +119,7 @@ def main():
                   authenticator=authenticator)
         if a.auth:
             kw["auth_exclude_mechanism"] = [m for m in ("PLAIN", "LOGIN") if m != a.auth]
-    controller = Controller(Store(a.dir, a.refuse), **kw)
+    controller = Controller(Store(a.dir, a.refuse, not a.no_json), **kw)
     controller.start()
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())

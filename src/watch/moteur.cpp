@@ -1,0 +1,435 @@
+#include "watch/moteur.h"
+
+#include "config/fichierini.h"
+#include "detect/detecteip.h"
+#include "platform/textcodec.h"
+#include "publish/publication.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+
+namespace corvane {
+
+Q_LOGGING_CATEGORY(lcWatch, "corvane.watch")
+
+namespace {
+
+const QString kQuestionQuitter = QStringLiteral("Etes-vous s\u00fbr(e) de vouloir quitter ?");
+
+void avertit(MessageBoxes& boxes, const QString& texte)
+{
+    boxes.notify(QStringLiteral("config"), kTitreApplication, texte, MessageBoxes::Icon::Warning);
+}
+
+} // namespace
+
+Moteur::Moteur(Platform platform, QString cheminConfig, Detecteur& detecteur, ServiceMail& mail,
+               ServicePublication& publication, QObject* parent)
+    : QObject(parent), platform_(platform), cheminConfig_(std::move(cheminConfig)),
+      detect_(detecteur), mail_(mail), publication_(publication), Timer1(new QTimer(this))
+{
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &Moteur::Timer1_Timer);
+    connect(&detect_, &Detecteur::termine, this, &Moteur::detectionTerminee);
+    connect(&mail_, &ServiceMail::termine, this, &Moteur::mailingTermine);
+    connect(&mail_, &ServiceMail::mailEnvoye, this, [this] {
+        if (reglages_.bipChangement) {
+            platform_.sound->play(SoundPlayer::Sound::Mail);
+        }
+    });
+    connect(&mail_, &ServiceMail::erreurSocket, this, [this](int numero, const QString& texte) {
+        platform_.boxes->notify(QStringLiteral("smtp"), kTitreApplication,
+                                QString::number(numero) + QStringLiteral(" : ") + texte,
+                                MessageBoxes::Icon::Critical);
+    });
+    connect(&publication_, &ServicePublication::entree, this, &Moteur::journal);
+    connect(&publication_, &ServicePublication::texte, this, &Moteur::ajouteTexte);
+}
+
+Moteur::~Moteur() = default;
+
+// ---------------------------------------------------------------------------------------------
+// Start-up and exit
+
+void Moteur::Form_Load()
+{
+    // The second-instance test is made by the program's entry before the engine exists.
+    const FichierJournal::Ouverture ancien = fichierLog_.ouvre();
+    log_.setTexte(ancien.texte);
+    log_.ajouteNote(ancien.note);
+    emit journalCharge(log_.texte());
+
+    QString illisible;
+    Parametres_ = ChargeConfig(cheminConfig_, &illisible);
+    if (!illisible.isEmpty()) {
+        avertit(*platform_.boxes,
+                QStringLiteral("Les r\u00e9glages de %1 ne peuvent pas \u00eatre lus : %2.\nLe "
+                               "programme part de r\u00e9glages vides et ne r\u00e9\u00e9crira pas "
+                               "ce fichier.")
+                    .arg(QDir::toNativeSeparators(cheminConfig_), illisible));
+    }
+    chargeOptions(Parametres_);
+    // Display mode, place and stay-on-top come from this first load only.
+    emit optionsChangees(reglages_);
+    emit positionChargee(QPoint(reglages_.positionH, reglages_.positionV));
+
+    if (!QFileInfo::exists(cheminConfig_)) {
+        const WriteResult w = ini_par_defaut(Parametres_, cheminConfig_);
+        if (!w.ok) {
+            avertit(*platform_.boxes, QStringLiteral("Impossible d'\u00e9crire %1 : %2")
+                                          .arg(QDir::toNativeSeparators(cheminConfig_), w.raison));
+        }
+        emit aideDemandee();
+    }
+
+    Parametres_ = ChargeConfig(cheminConfig_);
+    lu_ = Parametres_;
+    chargeOptions(Parametres_);
+    applique_couleur(); // writes the scheme's number back, as every start always has
+    if (reglages_.mailAuto) {
+        mail_.InitSmtp(reglagesMail(Parametres_));
+    }
+}
+
+void Moteur::chargeOptions(const Parametres& p)
+{
+    const bool mail = reglages_.mailAuto;
+    reglages_ = lisReglages(p);
+    if (reglages_.mailAuto && !mail) { // the box's own action when the settings tick it
+        mail_.InitSmtp(reglagesMail(p));
+    }
+}
+
+bool Moteur::Form_QueryUnload(QPoint coinTwips)
+{
+    if (fini_) {
+        return true;
+    }
+    Parametres_.ValeurBoutonTempo = QString::number(reglages_.intervalle);
+    if (!platform_.boxes->ask(kTitreApplication, kQuestionQuitter)) {
+        return false;
+    }
+    Parametres_.PositionH = QString::number(coinTwips.x());
+    Parametres_.PositionV = QString::number(coinTwips.y());
+    const WriteResult w = SauveChangements(lu_, Parametres_, cheminConfig_);
+    if (!w.ok) {
+        platform_.boxes->inform(kTitreApplication,
+                                QStringLiteral("Les r\u00e9glages n'ont pas pu \u00eatre "
+                                               "enregistr\u00e9s dans %1 : %2")
+                                    .arg(QDir::toNativeSeparators(cheminConfig_), w.raison),
+                                MessageBoxes::Icon::Warning);
+    }
+    fini_ = true;
+    Timer1->stop();
+    cycle_.prendAttente();
+    // The error boxes belong to no window: one left open would keep the application alive,
+    // unseen, still checking and holding the instance lock.
+    platform_.boxes->closeAll();
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        QMetaObject::invokeMethod(app, &QCoreApplication::quit, Qt::QueuedConnection);
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Console log
+
+void Moteur::affiche()
+{
+    // Before the first good detection there is no address to show: the last known one stays.
+    if (!IpActuelle.isEmpty()) {
+        adresse_ = IpActuelle;
+        emit adresseAffichee(adresse_);
+    }
+    emit texteAjoute(log_.ajouteEntree(libelle, platform_.clock->now(), IpActuelle));
+    if (reglages_.sauveLog) {
+        ecritLog();
+    }
+}
+
+void Moteur::ecritLog()
+{
+    // What was not written yet, entries made while logging was off and the upload's dots
+    // included; kept for the next entry when the write fails.
+    const WriteResult w = fichierLog_.ajoute(toAnsi(log_.enAttente()));
+    if (w.ok) {
+        log_.marqueEcrit();
+        logEnEchec_ = false;
+        return;
+    }
+    if (!logEnEchec_) { // said once, until a write succeeds again; in the window, not the file
+        logEnEchec_ = true;
+        qCWarning(lcWatch) << kNomLog << w.raison;
+        const QString note =
+            QStringLiteral("\r\n(%1 : \u00e9criture impossible, %2)\r\n").arg(kNomLog, w.raison);
+        log_.ajouteNote(note);
+        emit texteAjoute(note);
+    }
+}
+
+void Moteur::journal(const QString& texte)
+{
+    libelle = texte;
+    affiche();
+}
+
+void Moteur::ajouteTexte(const QString& texte)
+{
+    log_.ajouteTexte(texte);
+    emit texteAjoute(texte);
+}
+
+void Moteur::applique_couleur()
+{
+    Parametres_.CouleurConsole = QString::number(reglages_.couleur);
+    options();
+}
+
+void Moteur::text1_Click()
+{
+    reglages_.couleur = schemaSuivant(reglages_.couleur);
+    applique_couleur();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Check cycle
+
+void Moteur::CommandStart_Click()
+{
+    if (!enMarche_) {
+        enMarche_ = true;
+        emit marcheChangee(true);
+        emit voyant(vif_ = true);
+        Timer1->start();
+        adresse_ = Parametres_.DerniereIP;
+        emit adresseAffichee(adresse_);
+        // InitSmtp and the "Start : " entry follow the first check, stamped with its answer.
+        ++startsEnAttente_;
+        lanceVerification();
+        return;
+    }
+    enMarche_ = false;
+    emit marcheChangee(false);
+    emit voyant(vif_ = false);
+    Timer1->stop();
+    // The check under way ends as it would have; none may follow it, with its mails and page.
+    if (cycle_.prendAttente()) {
+        qCInfo(lcWatch) << "Stop: the check waiting behind the one under way is dropped";
+    }
+    acquitteAlarme();
+    journal(QStringLiteral("Stop : "));
+}
+
+void Moteur::Timer1_Timer()
+{
+    if (alarme_) {
+        emit phaseAlarme(rouge_ = !rouge_);
+    }
+    const CheckCycle::Tick t = cycle_.tick(reglages_.intervalle);
+    emit voyant(vif_ = !vif_);
+    if (t == CheckCycle::Tick::Verifier) {
+        lanceVerification();
+    } else if (t == CheckCycle::Tick::Differe) {
+        qCDebug(lcWatch) << "a check came due during another one: it follows it";
+    }
+}
+
+void Moteur::lanceVerification()
+{
+    if (cycle_.occupe()) {
+        cycle_.differe(); // runs as soon as the one under way has ended
+        return;
+    }
+    cycle_.setOccupe(true);
+    detect_.demarre(RequeteDetection{Parametres_.AdresseDetect, Parametres_.AdresseSecours,
+                                     Parametres_.Famille, Parametres_.CertificatHttp});
+}
+
+void Moteur::detectionTerminee(const ResultatDetection& r)
+{
+    if (fini_ || !cycle_.occupe()) {
+        return;
+    }
+    emit heureVerification(formatDateHeure(platform_.clock->now()));
+    if (!r.ok) {
+        // A failed detection is no change: the last good address stays, nothing is acted on.
+        // A page that stays down fails at every check: its reason is logged once per run of
+        // the same failure, and the box never piles up.
+        qCInfo(lcWatch) << "detection failed:" << r.raison;
+        emit detectionEchouee(r.raison);
+        if (r.raison != raisonEchec_) {
+            raisonEchec_ = r.raison;
+            journal(QStringLiteral("Erreur d\u00e9tection : ") + r.raison);
+        }
+        platform_.boxes->notify(QStringLiteral("detection"), kTitreApplication,
+                                kErreurDetection + QStringLiteral("\r\n\r\n") + r.raison,
+                                MessageBoxes::Icon::Critical);
+        finVerification();
+        return;
+    }
+    raisonEchec_.clear();
+    if (r.secours != secoursActif_) {
+        // Said when the answering page changes, not at every check.
+        secoursActif_ = r.secours;
+        journal(r.secours ? QStringLiteral("D\u00e9tection : adresse de secours")
+                          : QStringLiteral("D\u00e9tection : adresse principale"));
+    }
+    IpActuelle = r.texte;
+    Parametres_.DerniereIP = IpActuelle;
+    verifie_changement();
+}
+
+void Moteur::finVerification()
+{
+    cycle_.setOccupe(false);
+    const bool suivante = cycle_.prendAttente();
+    // A Start's last steps follow its first check. One whose check a Stop dropped has no check
+    // of its own left: it ends with this one.
+    while (startsEnAttente_ > 0) {
+        --startsEnAttente_;
+        mail_.InitSmtp(reglagesMail(Parametres_));
+        journal(QStringLiteral("Start : "));
+        if (suivante) {
+            break;
+        }
+    }
+    if (suivante) {
+        lanceVerification();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Change alarm and actions
+
+void Moteur::verifie_changement()
+{
+    if (adresse_ == IpActuelle) {
+        finVerification();
+        return;
+    }
+    if (!alarme_) {
+        alarme_ = true;
+        emit alarmeChangee(true);
+    }
+    libelle = QStringLiteral("Changement IP");
+    if (reglages_.bipChangement) {
+        platform_.sound->play(SoundPlayer::Sound::Change);
+    }
+    affiche();
+    fragmentEcrit_ = publication_.ecrit_ip_actu(IpActuelle);
+    if (reglages_.mailAuto) {
+        // The page and its upload follow the mailing's report.
+        attendMailing_ = true;
+        mail_.BoucleSend(Parametres_.Message, IpActuelle);
+        return;
+    }
+    suiteChangement();
+}
+
+void Moteur::mailingTermine(const QString& rapport)
+{
+    journal(rapport);
+    if (attendMailing_) {
+        attendMailing_ = false;
+        suiteChangement();
+    }
+}
+
+void Moteur::suiteChangement()
+{
+    if (fini_) {
+        return;
+    }
+    // A fragment or page that could not be written is never uploaded (already reported).
+    if (reglages_.uploadFichier && fragmentEcrit_ && publication_.prepare_page(IpActuelle)) {
+        publication_.envoi_ftp(demandeFtp(Parametres_));
+    }
+    Parametres_.DerniereIP = IpActuelle;
+    finVerification();
+}
+
+void Moteur::acquitteAlarme()
+{
+    alarme_ = false;
+    rouge_ = false;
+    emit alarmeChangee(false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Options
+
+void Moteur::options()
+{
+    emit optionsChangees(reglages_);
+}
+
+void Moteur::setMail(bool on)
+{
+    if (on == reglages_.mailAuto) {
+        return;
+    }
+    reglages_.mailAuto = on;
+    Parametres_.MailAuto = texteOption(on);
+    if (on) {
+        mail_.InitSmtp(reglagesMail(Parametres_));
+    } // off: a mailing under way goes on
+    options();
+}
+
+void Moteur::setUpload(bool on)
+{
+    if (on == reglages_.uploadFichier) {
+        return;
+    }
+    reglages_.uploadFichier = on;
+    Parametres_.UploadFichier = texteOption(on);
+    options();
+}
+
+void Moteur::setAudio(bool on)
+{
+    reglages_.bipChangement = on;
+    Parametres_.BipChangement = texteOption(on);
+    options();
+}
+
+void Moteur::setLog(bool on)
+{
+    reglages_.sauveLog = on;
+    Parametres_.SauveLog = texteOption(on);
+    options();
+}
+
+void Moteur::setDebug(bool on)
+{
+    reglages_.modeDebug = on;
+    Parametres_.ModeDebug = texteOption(on);
+    options();
+}
+
+void Moteur::setDessus(bool on)
+{
+    reglages_.toujoursVisible = on;
+    Parametres_.ToujoursVisible = texteVisible(on);
+    options();
+}
+
+void Moteur::setTaille(Taille taille)
+{
+    reglages_.taille = taille;
+    Parametres_.TailleFenetre = texteTaille(taille);
+    options();
+}
+
+void Moteur::setIntervalle(int choix)
+{
+    if (choix >= 0 && choix <= 2) {
+        reglages_.intervalle = choix;
+        options();
+    }
+}
+
+} // namespace corvane

@@ -1,0 +1,124 @@
+#pragma once
+// The watch engine: the program without its window. It owns the settings, the console log and
+// its file, the check cycle with its one-second timer, the last address and the change alarm,
+// and runs the change sequence through the services it is given. Boxes and sounds go through
+// the platform layers; everything a window shows comes out as a signal.
+
+#include "config/parametres.h"
+#include "config/reglages.h"
+#include "console/checkcycle.h"
+#include "console/consolelog.h"
+#include "platform/platform.h"
+#include "watch/services.h"
+
+#include <QLoggingCategory>
+#include <QObject>
+#include <QPoint>
+
+class QTimer;
+
+namespace corvane {
+
+Q_DECLARE_LOGGING_CATEGORY(lcWatch)
+
+class Moteur : public QObject {
+    Q_OBJECT
+public:
+    Moteur(Platform platform, QString cheminConfig, Detecteur& detecteur, ServiceMail& mail,
+           ServicePublication& publication, QObject* parent = nullptr);
+    ~Moteur() override;
+
+    // Start-up: the old log, the settings (the defaults and the help on a first start), the
+    // options, the mail settings. Nothing is checked until a Start.
+    void Form_Load();
+    // The exit question. On Yes the interval and coinTwips (the window's normal place) go into
+    // the settings, the changed values are saved, every box is closed and the application is
+    // told to quit; after that it answers true without asking and nothing more runs.
+    bool Form_QueryUnload(QPoint coinTwips);
+
+    // The report channel: a caller sets libelle and at once calls affiche().
+    QString libelle;
+    void affiche();
+    void journal(const QString& texte); // libelle, then affiche
+    void ajouteTexte(const QString& texte);
+
+    // Check cycle and change alarm.
+    void CommandStart_Click();
+    void Timer1_Timer();
+    void verifie_changement();
+    void acquitteAlarme();
+
+    // The options; each one also writes its text into the settings record.
+    void setMail(bool on);
+    void setUpload(bool on);
+    void setAudio(bool on);
+    void setLog(bool on);
+    void setDebug(bool on);
+    void setDessus(bool on);
+    void setTaille(Taille taille);
+    void setIntervalle(int choix); // 0, 1 or 2
+    void text1_Click();            // the next colour scheme
+    void applique_couleur();
+
+    const Reglages& reglages() const { return reglages_; }
+    Parametres& parametres() { return Parametres_; } // the help window keeps its language here
+    const ConsoleLog& log() const { return log_; }
+    QString IpActuelle;
+    QString adresse() const { return adresse_; } // the address shown, the one compared
+    bool alarme() const { return alarme_; }
+    bool enMarche() const { return enMarche_; }
+    bool enCours() const { return cycle_.occupe(); } // a check or its change actions under way
+    qint32 compteur() const { return cycle_.compteur(); }
+
+signals:
+    void journalCharge(const QString& texte); // at start-up: the old log, shown from its top
+    void texteAjoute(const QString& texte);   // the end of the log grew by texte
+    void adresseAffichee(const QString& ip);  // LabelIp
+    void heureVerification(const QString& h); // LabelHeure
+    void alarmeChangee(bool on);
+    void phaseAlarme(bool rouge); // each blink of the alarm
+    void voyant(bool vif);        // Led1: bright or dark red
+    void marcheChangee(bool enMarche);
+    void optionsChangees(const corvane::Reglages& reglages);
+    void positionChargee(QPoint twips); // at start-up only: where the window goes
+    void aideDemandee();                // a first start shows the help
+    void detectionEchouee(const QString& raison);
+
+private:
+    void chargeOptions(const Parametres& p);
+    void lanceVerification();
+    void detectionTerminee(const ResultatDetection& r);
+    void mailingTermine(const QString& rapport);
+    void suiteChangement();
+    void finVerification();
+    void ecritLog();
+    void options();
+
+    Platform platform_;
+    QString cheminConfig_;
+    Detecteur& detect_;
+    ServiceMail& mail_;
+    ServicePublication& publication_;
+    QTimer* Timer1 = nullptr;
+
+    Parametres Parametres_;
+    Parametres lu_; // as loaded: the exit writes only what differs from it
+    Reglages reglages_;
+    ConsoleLog log_;
+    FichierJournal fichierLog_;
+    CheckCycle cycle_;
+    QString adresse_;
+    bool alarme_ = false;
+    bool rouge_ = false; // the alarm's blink phase
+    bool vif_ = false;   // Led1's
+    bool enMarche_ = false;
+    bool fini_ = false;       // the exit was confirmed
+    int startsEnAttente_ = 0; // Starts whose last steps wait for the end of a check
+    bool fragmentEcrit_ = false;
+    bool attendMailing_ = false; // the change sequence waits for its mailing's report
+    QString raisonEchec_;        // the failure last logged, until a detection succeeds
+    bool secoursActif_ = false;  // the fallback page gave the last good answer
+    bool logEnEchec_ = false;    // the log file could not be written; said once
+};
+
+} // namespace corvane

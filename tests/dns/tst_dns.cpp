@@ -1,0 +1,380 @@
+// The DNS update against real peers: BIND's named (RFC 2136 with TSIG), a relay in front of it
+// for the UDP rows, and a scripted dyndns2 provider over HTTPS. Each record is read back with dig.
+
+#include "config/fichierini.h"
+#include "dns/miseajourdns.h"
+#include "support/fakes.h"
+#include "support/peers.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUdpSocket>
+
+using corvane::MiseAJourDns;
+using corvane::ReglagesDns;
+using corvane::test::Peer;
+
+namespace {
+
+QStringList messages; // every debug line of the run: no secret may be in one
+QtMessageHandler precedent = nullptr;
+
+void note(QtMsgType type, const QMessageLogContext& contexte, const QString& texte)
+{
+    messages += texte;
+    if (type != QtDebugMsg && type != QtInfoMsg) {
+        precedent(type, contexte, texte);
+    }
+}
+
+QByteArray lit(const QString& chemin)
+{
+    QFile f(chemin);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool ecrit(const QString& chemin, const QByteArray& octets)
+{
+    QFile f(chemin);
+    return f.open(QIODevice::WriteOnly) && f.write(octets) == octets.size();
+}
+
+// Output of a program run to its end (10 s at most); its arguments hold no secret.
+QString sortie(const QString& programme, const QStringList& arguments)
+{
+    QProcess p;
+    p.start(programme, arguments);
+    p.waitForFinished(10000);
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+// One update from call to report: one termine(), within the bound plus a margin.
+QPair<bool, QString> metAJour(MiseAJourDns& maj, const ReglagesDns& r, const QString& adresse,
+                              int borneMs = 12000)
+{
+    QSignalSpy spy(&maj, &MiseAJourDns::termine);
+    maj.miseAJour(r, adresse);
+    if (!spy.wait(borneMs) || spy.count() != 1) {
+        return {false, QStringLiteral("(no single report in time)")};
+    }
+    return {spy.at(0).at(0).toBool(), spy.at(0).at(1).toString()};
+}
+
+} // namespace
+
+class TestDns : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void rfc2136_data();
+    void rfc2136();
+    void laPlusRecenteAttend();
+    void dyndns2_data();
+    void dyndns2();
+    void reglagesAllerRetour();
+
+private:
+    QString dig(const QString& nom, const QString& type) const // "TTL address" a record
+    {
+        QStringList enregistrements;
+        for (const QString& l :
+             sortie(QStringLiteral("dig"), {"@127.0.0.1", "-p", QString::number(named_.port()),
+                                            "+noall", "+answer", nom, type})
+                 .split(u'\n', Qt::SkipEmptyParts)) {
+            const QStringList champs = l.simplified().split(u' ');
+            enregistrements += champs.value(1) + u' ' + champs.value(4);
+        }
+        return enregistrements.join(u'\n');
+    }
+    ReglagesDns rfc(const QString& nom) const
+    {
+        ReglagesDns r;
+        r.protocole = QStringLiteral("rfc2136");
+        r.nom = nom;
+        r.serveur = QStringLiteral("127.0.0.1:%1").arg(named_.port());
+        r.cle = QStringLiteral("corvane");
+        r.secret = secrets_.value(QStringLiteral("corvane"));
+        r.ttl = QStringLiteral("60");
+        return r;
+    }
+    QStringList journal() const
+    {
+        return QString::fromUtf8(lit(fournisseur_.filePath(QStringLiteral("journal"))))
+            .split(u'\n', Qt::SkipEmptyParts);
+    }
+
+    QTemporaryDir dossier_;
+    QTemporaryDir fournisseur_;
+    QMap<QString, QString> secrets_; // TSIG ones by key name; no debug line may hold one
+    Peer named_;
+    Peer tronque_;
+    Peer nonSigne_;
+    Peer dyndns_;
+    QUdpSocket muet_; // takes datagrams and never answers
+    corvane::test::Certificats certs_;
+};
+
+void TestDns::initTestCase()
+{
+    precedent = qInstallMessageHandler(note);
+    const QString d = dossier_.path();
+    // The keys are made for this run; their secrets reach named by file only. "x" is unknown
+    // to named: its secret is the wrong one for "corvane".
+    QByteArray cles;
+    for (const QString nom : {"corvane", "corvane512", "x"}) {
+        const QString cle =
+            sortie(QStringLiteral("tsig-keygen"),
+                   {"-a", nom == "corvane512" ? "hmac-sha512" : "hmac-sha256", nom});
+        secrets_[nom] =
+            QRegularExpression(QStringLiteral("secret \"([^\"]+)\"")).match(cle).captured(1);
+        QVERIFY2(!secrets_[nom].isEmpty(), "tsig-keygen gave no key");
+        cles += nom == QLatin1String("x") ? QByteArray() : cle.toUtf8();
+    }
+    QVERIFY(ecrit(d + QStringLiteral("/cle.conf"), cles));
+    QByteArray zone = "$TTL 300\n@ SOA ns admin 1 3600 600 86400 300\n@ NS ns\nns A 127.0.0.1\n";
+    for (const char* nom :
+         {"a", "aaaa", "sha", "cle", "nom", "tcp", "faux", "muet", "file", "maison"}) {
+        zone += QByteArray(nom) + " A 203.0.113.5\n" + nom + " AAAA 2001:db8::5\n";
+    }
+    QVERIFY(ecrit(d + QStringLiteral("/example.test"), zone));
+    QVERIFY(ecrit(d + QStringLiteral("/autre.test"), zone));
+    QVERIFY(ecrit(d + QStringLiteral("/named.conf"),
+                  QStringLiteral("options { directory \"%1\"; pid-file none; session-keyfile none;"
+                                 " listen-on { 127.0.0.1; }; listen-on-v6 { none; };"
+                                 " recursion no; dnssec-validation no; };\n"
+                                 "controls { };\n"
+                                 "logging { channel f { file \"named.log\"; severity info; };"
+                                 " category default { f; }; };\n"
+                                 "include \"%1/cle.conf\";\n"
+                                 "zone \"example.test\" { type primary; file \"example.test\";"
+                                 " allow-update { key corvane; key corvane512; }; };\n"
+                                 "zone \"autre.test\" { type primary; file \"autre.test\"; };\n")
+                      .arg(d)
+                      .toUtf8()));
+    QVERIFY2(
+        named_.start(QStringLiteral("named"),
+                     QStringLiteral("-f -4 -n 1 -c %1/named.conf -p {port}").arg(d).split(u' ')),
+        qPrintable(named_.error()));
+    // It listens before its zones are loaded.
+    QTRY_COMPARE_WITH_TIMEOUT(dig(QStringLiteral("maison.autre.test"), QStringLiteral("A")),
+                              QStringLiteral("300 203.0.113.5"), 10000);
+
+    for (Peer* relais : {&tronque_, &nonSigne_}) {
+        QVERIFY2(
+            relais->start(QStringLiteral("/usr/bin/python3"),
+                          {corvane::test::sourcePath(QStringLiteral("tests/dns/relais_dns.py")),
+                           relais == &tronque_ ? "tronque" : "nonsigne",
+                           QString::number(named_.port()), QStringLiteral("{port}")}),
+            qPrintable(relais->error()));
+    }
+    QVERIFY(muet_.bind(QHostAddress::LocalHost, 0));
+
+    certs_ = corvane::test::fabriqueCertificats(d);
+    QVERIFY2(certs_.erreur.isEmpty(), qPrintable(certs_.erreur));
+    secrets_[QStringLiteral("dyndns2")] = QStringLiteral("s3cr3t-dyn");
+    secrets_[QStringLiteral("basic")] =
+        QString::fromLatin1(QByteArray("moi:s3cr3t-dyn").toBase64());
+    QVERIFY(ecrit(fournisseur_.filePath(QStringLiteral("attendu")),
+                  "Basic " + secrets_[QStringLiteral("basic")].toLatin1()));
+    QVERIFY2(
+        dyndns_.start(QStringLiteral("/usr/bin/python3"),
+                      {corvane::test::sourcePath(QStringLiteral("tests/dns/dyndns_peer.py")),
+                       fournisseur_.path(), QStringLiteral("{port}"), certs_.cert, certs_.cle}),
+        qPrintable(dyndns_.error()));
+}
+
+void TestDns::cleanupTestCase()
+{
+    qInstallMessageHandler(precedent);
+    QVERIFY(messages.join(u'\n').contains(QLatin1String("rfc2136:"))); // the lines were seen
+    for (const QString& m : std::as_const(messages)) {
+        QVERIFY2(std::none_of(secrets_.begin(), secrets_.end(),
+                              [&](const QString& secret) { return m.contains(secret); }),
+                 qPrintable(m));
+    }
+}
+
+void TestDns::rfc2136_data()
+{
+    QTest::addColumn<QString>("nom");
+    QTest::addColumn<QString>("cas"); // "": named itself with the key; or what differs
+    QTest::addColumn<QString>("adresse");
+    QTest::addColumn<QString>("raison"); // "" for success
+    const auto row = [](const char* titre, const char* nom, const char* cas, const char* adresse,
+                        const char* raison) {
+        QTest::newRow(titre) << nom << cas << adresse << QString::fromUtf8(raison);
+    };
+    row("A", "a.example.test", "", "198.51.100.7", "");
+    row("AAAA, the A record left", "aaaa.example.test", "", "2001:db8::7", "");
+    row("hmac-sha512 key", "sha.example.test", "sha512", "198.51.100.6", "");
+    row("wrong secret", "cle.example.test", "autreCle", "198.51.100.7",
+        "clé TSIG refusée (NOTAUTH)");
+    row("zone the key may not update", "maison.autre.test", "", "198.51.100.7",
+        "refusé par le serveur (REFUSED)");
+    row("server by name", "nom.example.test", "localhost", "198.51.100.8", "");
+    row("truncated over UDP, done over TCP", "tcp.example.test", "tronque", "198.51.100.9", "");
+    row("unsigned answer", "faux.example.test", "nonsigne", "198.51.100.7",
+        "signature de la réponse invalide");
+    row("nothing answers", "muet.example.test", "muet", "198.51.100.7",
+        "pas de réponse du serveur en 2 s");
+}
+
+void TestDns::rfc2136()
+{
+    QFETCH(QString, nom);
+    QFETCH(QString, cas);
+    QFETCH(QString, adresse);
+    QFETCH(QString, raison);
+    ReglagesDns r = rfc(nom);
+    r.serveur = (cas == QLatin1String("localhost") ? cas : QStringLiteral("127.0.0.1")) +
+                QStringLiteral(":%1").arg(cas == QLatin1String("tronque")    ? tronque_.port()
+                                          : cas == QLatin1String("nonsigne") ? nonSigne_.port()
+                                          : cas == QLatin1String("muet")     ? muet_.localPort()
+                                                                             : named_.port());
+    if (cas == QLatin1String("autreCle")) {
+        r.secret = secrets_.value(QStringLiteral("x"));
+    } else if (cas == QLatin1String("sha512")) {
+        r.cle = QStringLiteral("corvane512");
+        r.algorithme = QStringLiteral("HMAC-SHA512");
+        r.secret = secrets_.value(r.cle);
+    }
+    MiseAJourDns maj(nullptr);
+    maj.setDelai(2000);
+    QElapsedTimer chrono;
+    chrono.start();
+    const auto [ok, texte] = metAJour(maj, r, adresse);
+    QCOMPARE(texte, raison);
+    QCOMPARE(ok, raison.isEmpty());
+    QVERIFY(chrono.elapsed() < 2 * 2000 + 1000);
+    // The other family's record is never touched; a failure leaves the record as it was.
+    const bool v6 = adresse.contains(u':');
+    QCOMPARE(dig(nom, QStringLiteral("A")), v6 || !ok ? "300 203.0.113.5" : "60 " + adresse);
+    QCOMPARE(dig(nom, QStringLiteral("AAAA")), v6 && ok ? "60 " + adresse : "300 2001:db8::5");
+}
+
+void TestDns::laPlusRecenteAttend()
+{
+    MiseAJourDns maj(nullptr);
+    QSignalSpy spy(&maj, &MiseAJourDns::termine);
+    const ReglagesDns r = rfc(QStringLiteral("file.example.test"));
+    for (const char* a : {"198.51.100.1", "198.51.100.2", "198.51.100.3"}) {
+        maj.miseAJour(r, QString::fromLatin1(a));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 20000);
+    QVERIFY(spy.at(0).at(0).toBool() && spy.at(1).at(0).toBool());
+    QTest::qWait(300); // the second of three never runs: nothing more comes
+    QCOMPARE(spy.count(), 2);
+    QCOMPARE(dig(QStringLiteral("file.example.test"), QStringLiteral("A")),
+             QStringLiteral("60 198.51.100.3"));
+}
+
+void TestDns::dyndns2_data()
+{
+    QTest::addColumn<QString>("code");   // the provider's answer
+    QTest::addColumn<QString>("raison"); // "" for success
+    QTest::addColumn<QString>("suite");  // "": the next call is sent; "bloque"; "pause"
+    const auto row = [](const char* code, const QString& raison, const char* suite = "") {
+        QTest::newRow(code) << code << raison << suite;
+    };
+    const QString bloque =
+        QStringLiteral(" ; plus aucun envoi avant un changement des réglages DNS");
+    const QString pause = QStringLiteral(" ; pas de nouvel essai avant le 05/12/2026 06:55:00");
+    row("good", {});
+    row("nochg", {});
+    row("badauth", "identifiants refusés (badauth)" + bloque, "bloque");
+    row("nohost", "nom inconnu du fournisseur (nohost)" + bloque, "bloque");
+    row("notfqdn", "nom incomplet (notfqdn)" + bloque, "bloque");
+    row("abuse", "nom bloqué pour abus (abuse)" + bloque, "bloque");
+    row("badagent", "client refusé par le fournisseur (badagent)" + bloque, "bloque");
+    row("911", "panne chez le fournisseur (911)" + pause, "pause");
+    row("dnserr", "erreur DNS chez le fournisseur (dnserr)" + pause, "pause");
+    row("<html>", QStringLiteral("réponse inattendue du fournisseur : «<html>»"));
+    row("lent", QStringLiteral("pas de réponse du serveur en 1 s"));
+    // An authority that signed nothing here: nothing reaches the provider.
+    row("untrusted", QStringLiteral("certificat du serveur refusé : The issuer certificate of a "
+                                    "locally looked up certificate could not be found, No "
+                                    "certificates could be verified"));
+}
+
+void TestDns::dyndns2()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, raison);
+    QFETCH(QString, suite);
+    const bool recu = code != QLatin1String("untrusted"); // reaches the provider
+    corvane::test::FakeClock horloge;                     // 05/12/2026 06:45:00
+    MiseAJourDns maj(&horloge);
+    maj.setDelai(code == QLatin1String("lent") ? 1000 : 5000);
+    ReglagesDns r;
+    r.protocole = QStringLiteral("dyndns2");
+    r.nom = code + QStringLiteral(".dyn.example.net");
+    r.serveur = QStringLiteral("https://127.0.0.1:%1/nic/update").arg(dyndns_.port());
+    r.utilisateur = QStringLiteral("moi");
+    r.motDePasse = QStringLiteral("s3cr3t-dyn");
+    r.certificat = recu ? certs_.ca : certs_.autreCa;
+    const qsizetype avant = journal().size();
+    auto [ok, texte] = metAJour(maj, r, QStringLiteral("198.51.100.7"));
+    QCOMPARE(texte, raison);
+    QCOMPARE(ok, raison.isEmpty());
+    const QStringList lignes = journal();
+    QCOMPARE(lignes.size(), avant + (recu ? 1 : 0));
+    if (recu) { // path, hostname, myip, Authorization as expected, User-Agent
+        QCOMPARE(lignes.last(),
+                 "/nic/update|" + r.nom + "|198.51.100.7|True|Corvane/1.05 (contact in README)");
+    }
+    // What the next call does: held at once (the same reason, nothing sent) or sent.
+    horloge.current = horloge.current.addSecs(9 * 60);
+    QElapsedTimer chrono;
+    chrono.start();
+    std::tie(ok, texte) = metAJour(maj, r, QStringLiteral("198.51.100.8"));
+    QCOMPARE(journal().size(), lignes.size() + (suite.isEmpty() && recu ? 1 : 0));
+    if (!suite.isEmpty()) {
+        QCOMPARE(texte, raison);
+        QVERIFY(chrono.elapsed() < 500);
+    }
+    // A change of settings lifts a hold; the clock past ten minutes lifts a pause.
+    r.motDePasse = QStringLiteral("autre");
+    horloge.current = horloge.current.addSecs(60);
+    std::tie(ok, texte) = metAJour(maj, r, QStringLiteral("198.51.100.8"));
+    QCOMPARE(journal().size(), lignes.size() + (recu ? (suite.isEmpty() ? 2 : 1) : 0));
+}
+
+void TestDns::reglagesAllerRetour()
+{
+    QTemporaryDir dir;
+    const QString chemin = dir.filePath(QStringLiteral("Corvane.cfg"));
+    corvane::Parametres p;
+    p.SauveLog = QStringLiteral("1");
+    QVERIFY(corvane::SauveConfig(p, chemin).ok);
+    QVERIFY(!lit(chemin).contains("DNS")); // none set: none written
+    QStringList valeurs;                   // each key its own value, in the order of ReglagesDns
+    for (const corvane::ConfigKey& k : corvane::clesConfig()) {
+        if (qstrcmp(k.section, "DNS") == 0) {
+            valeurs += corvane::champ(p, k) = QStringLiteral("v-") + QString::fromUtf8(k.key);
+        }
+    }
+    p.MiseAJourDns = QStringLiteral("1");
+    p.CertificatHttp = QStringLiteral("/ca.pem");
+    QVERIFY(corvane::SauveConfig(p, chemin).ok);
+    const corvane::Parametres lu = corvane::ChargeConfig(chemin);
+    QCOMPARE(lu, p);
+    QVERIFY(lit(chemin).contains("Mise a jour DNS=1\r\n"));
+    QVERIFY(lit(chemin).contains("[DNS]\r\nProtocole=v-Protocole\r\nNom=v-Nom"));
+    QVERIFY(corvane::miseAJourDnsDemandee(lu)); // an unknown protocol is tried, and named
+    p.ProtocoleDns = QStringLiteral("Aucun");
+    QVERIFY(!corvane::miseAJourDnsDemandee(p));
+    const ReglagesDns r = corvane::reglagesDns(lu);
+    QCOMPARE(QStringList({r.protocole, r.nom, r.serveur, r.zone, r.cle, r.algorithme, r.secret,
+                          r.utilisateur, r.motDePasse, r.ttl, r.certificat}),
+             valeurs + QStringList{QStringLiteral("/ca.pem")});
+}
+
+QTEST_MAIN(TestDns)
+#include "tst_dns.moc"
