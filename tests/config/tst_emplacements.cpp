@@ -1,0 +1,204 @@
+// Where the settings, the log and the pages go: beside a writable program, in the XDG folders
+// when the program folder is read-only, or where --config says.
+
+#include "config/emplacements.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace corvane;
+
+class TestEmplacements : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    QString t(const QString& s) const { return QString(s).replace("<T>", dir->path()); }
+
+private slots:
+    void init();
+    void emplacements_data();
+    void emplacements();
+    void dossierInscriptibleReel_data();
+    void dossierInscriptibleReel();
+};
+
+void TestEmplacements::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+    for (const char* sub : {"prog", "home", "cwd/sub", "xc"}) {
+        QVERIFY(QDir().mkpath(dir->filePath(sub)));
+    }
+    for (const char* sub : {"xc", "home"}) {
+        QVERIFY(::chmod(QFile::encodeName(dir->filePath(sub)).constData(), 0755) == 0);
+    }
+    QVERIFY(QFile(dir->filePath("fichier")).open(QIODevice::WriteOnly));
+    QVERIFY(QDir::setCurrent(dir->filePath("cwd")));
+}
+
+void TestEmplacements::emplacements_data()
+{
+    QTest::addColumn<QString>("xdgConfig"); // "" unset
+    QTest::addColumn<QString>("xdgState");
+    QTest::addColumn<bool>("home");
+    QTest::addColumn<bool>("inscriptible");
+    QTest::addColumn<QString>("explicite");
+    QTest::addColumn<bool>("existe");    // the expected Corvane.cfg is there before the call
+    QTest::addColumn<QString>("config"); // "" when the call must fail
+    QTest::addColumn<QString>("travail");
+
+    QTest::newRow("dossier inscriptible")
+        << ""
+        << "" << true << true << "" << false << "<T>/prog/Corvane.cfg"
+        << "<T>/cwd";
+    QTest::newRow("inscriptible, fichier existant")
+        << ""
+        << "" << true << true << "" << true << "<T>/prog/Corvane.cfg"
+        << "<T>/cwd";
+    QTest::newRow("lecture seule, XDG absents")
+        << ""
+        << "" << true << false << "" << false << "<T>/home/.config/corvane/Corvane.cfg"
+        << "<T>/home/.local/state/corvane";
+    QTest::newRow("lecture seule, XDG posés")
+        << "<T>/xc"
+        << "<T>/xs" << true << false << "" << false << "<T>/xc/corvane/Corvane.cfg"
+        << "<T>/xs/corvane";
+    QTest::newRow("XDG relatifs ignorés")
+        << "xc"
+        << "xs" << true << false << "" << false << "<T>/home/.config/corvane/Corvane.cfg"
+        << "<T>/home/.local/state/corvane";
+    QTest::newRow("XDG sans HOME")
+        << "<T>/xc"
+        << "<T>/xs" << false << false << "" << false << "<T>/xc/corvane/Corvane.cfg"
+        << "<T>/xs/corvane";
+    QTest::newRow("ni XDG ni HOME") << ""
+                                    << "" << false << false << "" << false << ""
+                                    << "";
+    QTest::newRow("XDG sur un fichier") << "<T>/fichier"
+                                        << "" << true << false << "" << false << ""
+                                        << "";
+    QTest::newRow("--config relatif")
+        << ""
+        << "" << true << false << "sub/mon.cfg" << false << "<T>/cwd/sub/mon.cfg"
+        << "<T>/cwd";
+    QTest::newRow("--config absolu, existant")
+        << ""
+        << "" << true << true << "<T>/fichier" << true << "<T>/fichier"
+        << "<T>/cwd";
+    QTest::newRow("--config, dossier absent")
+        << ""
+        << "" << true << true << "absent/mon.cfg" << false << ""
+        << "";
+    QTest::newRow("--config sur un dossier") << ""
+                                             << "" << true << true << "sub" << false << ""
+                                             << "";
+}
+
+void TestEmplacements::emplacements()
+{
+    QFETCH(QString, xdgConfig);
+    QFETCH(QString, xdgState);
+    QFETCH(bool, home);
+    QFETCH(bool, inscriptible);
+    QFETCH(QString, explicite);
+    QFETCH(bool, existe);
+    QFETCH(QString, config);
+    QFETCH(QString, travail);
+    const auto pose = [this](const char* nom, const QString& valeur) {
+        valeur.isEmpty() ? qunsetenv(nom) : qputenv(nom, QFile::encodeName(t(valeur)));
+    };
+    pose("XDG_CONFIG_HOME", xdgConfig);
+    pose("XDG_STATE_HOME", xdgState);
+    pose("HOME", home ? QStringLiteral("<T>/home") : QString());
+    if (existe) {
+        QVERIFY(QDir().mkpath(QFileInfo(t(config)).absolutePath()));
+        QFile f(t(config));
+        QVERIFY(f.open(QIODevice::Append));
+    }
+    QStringList demandes;
+    const Emplacements e =
+        corvane::emplacements(t("<T>/prog"), t(explicite), [&](const QString& d) {
+            demandes << d;
+            return inscriptible;
+        });
+
+    QCOMPARE(e.ok, !config.isEmpty());
+    QCOMPARE(e.raison.isEmpty(), e.ok);
+    QCOMPARE(e.config, t(config));
+    QCOMPARE(e.dossierTravail, t(travail));
+    QCOMPARE(demandes, explicite.isEmpty() ? QStringList{t("<T>/prog")} : QStringList{});
+    if (!e.ok) {
+        return;
+    }
+    QCOMPARE(e.configNouvelle, !existe);
+    QCOMPARE(e.dossiersUtilisateur, explicite.isEmpty() && !inscriptible);
+    if (e.dossiersUtilisateur) {
+        // Each folder made has 0700; one that was there keeps its mode.
+        for (const QString& d : {QFileInfo(e.config).absolutePath(), e.dossierTravail}) {
+            for (QString p = d; p != dir->path(); p = QFileInfo(p).absolutePath()) {
+                struct stat st {};
+                QVERIFY(::stat(QFile::encodeName(p).constData(), &st) == 0);
+                const mode_t attendu = p == t("<T>/xc") || p == t("<T>/home") ? 0755 : 0700;
+                QCOMPARE(st.st_mode & 07777, attendu);
+            }
+        }
+    }
+}
+
+void TestEmplacements::dossierInscriptibleReel_data()
+{
+    QTest::addColumn<QString>("dossier");
+    QTest::addColumn<bool>("lectureSeule");
+    QTest::addColumn<bool>("attendu");
+    QTest::newRow("dossier ordinaire") << "<T>/prog" << false << true;
+    QTest::newRow("dossier en lecture seule") << "<T>/prog" << true << false;
+    QTest::newRow("dossier absent") << "<T>/absent" << false << false;
+    // Root may write there, and the program must not.
+    QTest::newRow("sous /usr") << "/usr/bin" << false << false;
+}
+
+void TestEmplacements::dossierInscriptibleReel()
+{
+    QFETCH(QString, dossier);
+    QFETCH(bool, lectureSeule);
+    QFETCH(bool, attendu);
+    const QByteArray chemin = QFile::encodeName(t(dossier));
+    bool monte = false;
+    if (lectureSeule) {
+        // Permission bits do not stop root; a read-only mount stops everyone.
+        if (::geteuid() == 0) {
+            monte = ::mount(chemin.constData(), chemin.constData(), nullptr, MS_BIND, nullptr) == 0;
+            if (!monte || ::mount(nullptr, chemin.constData(), nullptr,
+                                  MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+                if (monte) {
+                    ::umount2(chemin.constData(), MNT_DETACH);
+                }
+                QSKIP("no read-only bind mount here");
+            }
+        } else {
+            QVERIFY(::chmod(chemin.constData(), 0555) == 0);
+        }
+    }
+    const auto retour = qScopeGuard([&] {
+        if (monte) {
+            ::umount2(chemin.constData(), MNT_DETACH);
+        }
+        ::chmod(chemin.constData(), 0755);
+    });
+    QCOMPARE(dossierInscriptible(t(dossier)), attendu);
+    if (attendu) {
+        QCOMPARE(QDir(t(dossier)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList());
+    }
+}
+
+QTEST_GUILESS_MAIN(TestEmplacements)
+#include "tst_emplacements.moc"
