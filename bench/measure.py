@@ -3,12 +3,15 @@
 bench/RESULTS.md. Called by bench/run.sh after the Release build.
 
 Usage: measure.py BUILD_DIR [--soak-checks N] [--cpu-seconds S]
+       measure.py BUILD_DIR --startup-only   the real binary's first window beside an empty Qt
+                                             main window; rewrites only its own section
 """
 import argparse
 import datetime
 import json
 import os
 import platform
+import select
 import shutil
 import statistics
 import subprocess
@@ -138,7 +141,8 @@ def startup_offscreen(build, peers, runs=10):
 def startup_xvfb(desktop, binary, peers, runs=10):
     """The real binary: launch, then wait until a visible window titled "Corvane" exists."""
     times, rss = [], []
-    program = h.Program(desktop, binary, config(peers.url()))
+    folder = Path(tempfile.mkdtemp(prefix="corvane-bench-"))
+    program = h.Program(desktop, binary, folder / "program", config(peers.url()))
     try:
         env = dict(os.environ, QT_QPA_PLATFORM="xcb")
         env.pop("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", None)
@@ -154,19 +158,18 @@ def startup_xvfb(desktop, binary, peers, runs=10):
             finally:
                 desktop.stop(proc)
     finally:
-        program.cleanup()
+        shutil.rmtree(folder, ignore_errors=True)
     return statistics.median(times), statistics.median(rss)
 
 
 def cpu_running(desktop, binary, peers, seconds):
     """Start pressed as a person would, interval "1h": no check comes due in the window."""
-    program = h.Program(desktop, binary, config(peers.url()))
+    folder = Path(tempfile.mkdtemp(prefix="corvane-bench-"))
+    program = h.Program(desktop, binary, folder / "program", config(peers.url()))
     try:
         program.start()
         program.press("Start")
-        h.wait_for(lambda: b"\nStart : \r\n" in (program.path("corvane.log").read_bytes()
-                                                   if program.path("corvane.log").exists() else b""),
-                   20, "the Start entry")
+        program.wait_log(rb"\nStart : \r\n", "the Start entry")
         time.sleep(2)  # let the start's own work settle
         pid = program.proc.pid
         c0, t0 = cpu_seconds(pid), time.monotonic()
@@ -174,7 +177,159 @@ def cpu_running(desktop, binary, peers, seconds):
         c1, t1 = cpu_seconds(pid), time.monotonic()
         return (c1 - c0), (t1 - t0), rss_kib(pid)
     finally:
-        program.cleanup()
+        program.stop()
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def first_paint(argv, cwd, env, settle=1.0, timeout=30):
+    """Starts argv and watches the X server: (ms from the start to the window being mapped, ms
+    to the first drawing into it, resident KiB `settle` seconds after that drawing). Every
+    top-level window created meanwhile gets a DAMAGE object; the first damage reported on a
+    window whose _NET_WM_PID is the program's is its first paint."""
+    from Xlib import X
+    from Xlib import display as xdisplay
+    from Xlib.ext import damage
+
+    d = xdisplay.Display()
+    d.set_error_handler(lambda *_: None)  # a window gone or input-only: not the one watched
+    try:
+        d.damage_query_version()
+        damage_notify = d.query_extension("DAMAGE").first_event + damage.DamageNotifyCode
+        pid_atom = d.intern_atom("_NET_WM_PID")
+        root = d.screen().root
+        root.change_attributes(event_mask=X.SubstructureNotifyMask)
+        d.sync()
+
+        def pid_of(window):
+            try:
+                prop = window.get_full_property(pid_atom, X.AnyPropertyType)
+                return prop.value[0] if prop else None
+            except Exception:
+                return None
+
+        t0 = time.monotonic()
+        proc = subprocess.Popen(argv, cwd=cwd, env=env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL, start_new_session=True)
+        mapped = painted = None
+        try:
+            while painted is None:
+                if time.monotonic() - t0 > timeout or proc.poll() is not None:
+                    raise RuntimeError(f"{argv[0]}: no window painted")
+                if not d.pending_events():
+                    select.select([d], [], [], 0.2)
+                    continue
+                e = d.next_event()
+                now = time.monotonic()
+                if e.type == X.CreateNotify and not e.override:
+                    e.window.change_attributes(event_mask=X.StructureNotifyMask)
+                    e.window.damage_create(damage.DamageReportNonEmpty)
+                    d.flush()
+                elif e.type == X.MapNotify and mapped is None and pid_of(e.window) == proc.pid:
+                    mapped = now
+                elif e.type == damage_notify and \
+                        pid_of(d.create_resource_object("window", e.drawable.id)) == proc.pid:
+                    painted = now
+            time.sleep(settle)
+            rss = rss_kib(proc.pid)
+        finally:
+            if proc.poll() is None:
+                os.killpg(proc.pid, 15)
+            proc.wait(10)
+        return (mapped - t0) * 1000 if mapped else float("nan"), (painted - t0) * 1000, rss
+    finally:
+        d.close()
+
+
+def startup_beside_empty_window(build, runs=10):
+    """The real binary and an empty Qt main window, each copied into a folder of its own and
+    started from it with the same environment on the same Xvfb and openbox, in turns."""
+    subprocess.run(["cmake", "--build", str(build), "--target", "corvane",
+                    "corvane_empty_window"], check=True, stdout=subprocess.DEVNULL, timeout=1800)
+    work = Path(tempfile.mkdtemp(prefix="corvane-bench-"))
+    desktop = None
+    try:
+        programs = {}
+        for name, binary in (("corvane", build / "corvane"),
+                             ("empty", build / "bench" / "corvane_empty_window")):
+            folder = work / name
+            folder.mkdir()
+            shutil.copy2(binary, folder / binary.name)
+            programs[name] = folder / binary.name
+        # A settings file as a user has one, so that no first-start help window comes up.
+        (work / "corvane" / "Corvane.cfg").write_bytes(config("http://127.0.0.1:9/"))
+        runtime = work / "run"
+        runtime.mkdir(mode=0o700)
+        desktop = h.Desktop(accessible=False)
+        env = {k: v for k, v in os.environ.items()
+               if not k.startswith(("DBUS_", "QT_", "AT_SPI")) and k != "XDG_RUNTIME_DIR"}
+        env.update(QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=str(runtime))
+        figures = {name: [] for name in programs}
+        for run in range(runs + 1):  # the first round warms the page cache, not counted
+            for name, path in programs.items():
+                figure = first_paint([str(path)], path.parent, env)
+                if run:
+                    figures[name].append(figure)
+    finally:
+        if desktop:
+            desktop.close()
+        shutil.rmtree(work, ignore_errors=True)
+    found = {name: [statistics.median(f[i] for f in values) for i in range(3)]
+             for name, values in figures.items()}
+    found["libraries"] = {
+        name: len(subprocess.run(["ldd", str(path)], capture_output=True, text=True,
+                                 check=True, timeout=60).stdout.splitlines())
+        for name, path in (("corvane", build / "corvane"),
+                           ("empty", build / "bench" / "corvane_empty_window"))}
+    return found
+
+
+def write_startup_section(path, found, info):
+    """Replaces (or appends) this measure's own section of RESULTS.md, leaving the others."""
+    (up_map, up_paint, rss), (e_map, e_paint, e_rss) = found["corvane"], found["empty"]
+    ratio_paint, ratio_rss = up_paint / e_paint, rss / e_rss
+    heading = "## Start-up beside an empty Qt window"
+
+    def ok(r):
+        return "met" if r <= 1.3 else "**missed**"
+
+    section = "\n".join([
+        heading,
+        "",
+        f"`bench/measure.py BUILD --startup-only`, run of "
+        f"{datetime.datetime.now().strftime('%d/%m/%Y %H:%M')}, Release build; machine: "
+        f"{info['nproc']} CPUs, load average {info['load']:.1f} at the start.",
+        "",
+        "| measure (median of 10) | corvane | empty QMainWindow | ratio | target | |",
+        "|---|---|---|---|---|---|",
+        f"| start to first paint of the window | {up_paint:.0f} ms | {e_paint:.0f} ms | "
+        f"{ratio_paint:.2f} | <= 1.3 | {ok(ratio_paint)} |",
+        f"| start to window mapped | {up_map:.0f} ms | {e_map:.0f} ms | {up_map / e_map:.2f} | "
+        "- | - |",
+        f"| resident memory 1 s after the first paint | {rss / MIB:.1f} MiB | "
+        f"{e_rss / MIB:.1f} MiB | {ratio_rss:.2f} | <= 1.3 | {ok(ratio_rss)} |",
+        f"| shared libraries loaded (ldd) | {found['libraries']['corvane']} | "
+        f"{found['libraries']['empty']} | - | - | - |",
+        "",
+        "- Both programs are copied into a folder of their own and started from it with the same "
+        "environment (QT_QPA_PLATFORM=xcb, a runtime folder of the run, no D-Bus session) on one "
+        "Xvfb with openbox, in turns, after one round that is not counted; corvane finds a "
+        "settings file there, so no first-start help window comes up. The empty window is "
+        "bench/empty_window.cpp, built by bench's CMake with the same flags.",
+        "- The clock starts just before the process is created. A watcher on the X server gives "
+        "every new top-level window a DAMAGE object: the first damage reported on a window "
+        "whose _NET_WM_PID is the program's is its first paint; MapNotify on it is the mapping. "
+        "Resident memory is VmRSS one second after that paint.",
+        "",
+    ])
+    text = path.read_text() if path.exists() else ""
+    if heading in text:
+        before, rest = text.split(heading, 1)
+        after = rest[rest.find("\n## "):] if "\n## " in rest else ""
+        text = before + section + after.lstrip("\n")
+    else:
+        text = text.rstrip("\n") + "\n\n" + section
+    path.write_text(text)
+    print(section)
 
 
 def soak(build, peers, checks):
@@ -242,10 +397,15 @@ def main():
     ap.add_argument("--soak-checks", type=int, default=10000)
     ap.add_argument("--cpu-seconds", type=float, default=60)
     ap.add_argument("--out", type=Path, default=BENCH / "RESULTS.md")
+    ap.add_argument("--startup-only", action="store_true",
+                    help="only the start-up beside an empty Qt window")
     args = ap.parse_args()
     build = args.build.resolve()
     binary = build / "corvane"
     info = machine()
+    if args.startup_only:
+        write_startup_section(args.out, startup_beside_empty_window(build), info)
+        return 0
     started = datetime.datetime.now()
 
     t_run = time.monotonic()

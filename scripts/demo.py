@@ -9,13 +9,14 @@
                                                 address when none is given)
     demo.py status [--dir DIR]                  where things are, what runs
 
-The demo folder (default: demo/ in the source tree) holds:
+The servers are those of the end-to-end tests (tests/e2e/harness.py), run as threads of the
+rig. The demo folder (default: demo/ in the source tree) holds:
     program/   the program folder and working directory: corvane, Corvane.cfg, date1.php,
                and what the program writes there (corvane.log, ip_actu, date.php)
-    mail/      one file per mail the SMTP server received (NNNN.eml)
+    mail/      a Maildir: one file per mail the SMTP server received, in mail/new/
     ftp/       the FTP root; the page lands in ftp/ma_page/date.php
-    page/      the detection page; page/answer is what it answers
-    logs/      the servers' and the program's own output
+    page/      page/answer is what the detection page answers
+    logs/      the program's own output
     rig.json   ports and process ids of the running rig
 """
 import argparse
@@ -27,33 +28,20 @@ import random
 import secrets
 import shutil
 import signal
-import socket
 import subprocess
 import sys
-import time
 from pathlib import Path
 
 SOURCE = Path(__file__).resolve().parent.parent
-PYTHON = "/usr/bin/python3"
+sys.path.insert(0, str(SOURCE / "tests" / "e2e"))
+import harness as h  # noqa: E402  (the peers of the end-to-end tests)
+
 MARKER = ".corvane-demo"
 FIRST_ADDRESS = "192.0.2.10"
 # Documentation ranges (RFC 5737): never anybody's real address.
 CHANGE_RANGES = ("198.51.100.0/24", "203.0.113.0/24")
 RECIPIENTS = ("alice@example.org", "bob@example.org", "carol@example.org")
 FTP_USER = "demo"
-PORT_WAIT_S = 15.0
-STOP_WAIT_S = 5.0
-
-# Stands in for the shipped ip_check.php, which answers the caller's address: on 127.0.0.1
-# that is always 127.0.0.1, so the demo page answers a file that change-ip rewrites.
-PAGE_SCRIPT = """<?php
-// Demo detection page: answers the text of ../answer, as the real page answers the caller.
-$f = dirname(__DIR__) . '/answer';
-header('Content-Type: text/plain; charset=us-ascii');
-header('Cache-Control: no-store, no-cache, max-age=0');
-if (!is_file($f)) { http_response_code(404); echo 'Not Found'; exit; }
-echo file_get_contents($f);
-"""
 
 # The owner's page template: the program appends the fragment that shows the graph image,
 # which reads $start and $stop.
@@ -75,79 +63,31 @@ class RigError(Exception):
 # Small helpers
 
 
-def write_atomically(path, data, mode=0o644):
-    """Readers (the page server, the program) never see half a file."""
-    path = Path(path)
-    tmp = path.with_name("." + path.name + ".tmp")
-    fd = os.open(tmp, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, mode)
-    try:
-        with os.fdopen(fd, "wb") as f:
-            f.write(data)
-            f.flush()
-            os.fsync(f.fileno())
-        os.chmod(tmp, mode)
-        os.replace(tmp, path)
-    except BaseException:
-        tmp.unlink(missing_ok=True)
-        raise
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def port_open(port):
-    try:
-        with socket.create_connection(("127.0.0.1", port), timeout=0.3):
-            return True
-    except OSError:
-        return False
-
-
 def alive(pid):
-    if not pid:
-        return False
-    try:
-        os.kill(pid, 0)
-    except ProcessLookupError:
-        return False
-    except PermissionError:
-        return True
-    # A zombie has ended; only its parent has not collected it yet.
+    """A process that has not ended (a zombie has: only its parent has not collected it)."""
     try:
         with open(f"/proc/{pid}/stat") as f:
             return f.read().rsplit(")", 1)[1].split()[0] != "Z"
-    except OSError:
+    except (OSError, TypeError):
         return False
 
 
 def die_with_parent():
-    """Children get SIGTERM if the rig itself is killed outright, so nothing is left over."""
+    """The program gets SIGTERM if the rig itself is killed outright, so nothing is left over."""
     try:
         ctypes.CDLL("libc.so.6", use_errno=True).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
     except OSError:
         pass
 
 
-def cfg_bytes(sections):
-    lines = []
-    for name, keys in sections:
-        lines.append(f"[{name}]")
-        lines.extend(f"{k}={v}" for k, v in keys)
-    return ("\r\n".join(lines) + "\r\n").encode("cp1252")
-
-
-def demo_cfg(page_port, smtp_port, ftp_port, ftp_password):
+def demo_cfg(page_url, smtp_port, ftp_port, ftp_password):
     """Every key in the order the program writes them, mail and upload on, interval 2'."""
     adresses = [(f"Adresse N°{i + 1}", a) for i, a in enumerate(RECIPIENTS)]
     adresses.append((f"Adresse N°{len(RECIPIENTS) + 1}", '""'))  # ends the list
-    return cfg_bytes([
+    return h.cfg_bytes([
         ("Mot de passe", [("raz", "non")]),
         ("IP", [("Derniere IP", FIRST_ADDRESS)]),
-        ("ADRESSE HTTP",
-         [("adresse de IP detect.php", f"http://127.0.0.1:{page_port}/php/ip_check.php")]),
+        ("ADRESSE HTTP", [("adresse de IP detect.php", page_url)]),
         ("ADRESSE FTP", [("Nom de domaine", FTP_USER), ("Mot de passe", ftp_password),
                          ("ftp hebergeur", f"127.0.0.1:{ftp_port}"),
                          ("fichier à transferer", "date.php"),
@@ -185,6 +125,9 @@ class Folder:
         state = self.read_state() or {}
         return {name: pid for name, pid in state.get("pids", {}).items() if alive(pid)}
 
+    def mails(self):
+        return sorted((self.mail / "new").glob("*"))
+
     def prepare(self):
         """A fresh demo each start; only a folder the rig made itself is ever emptied."""
         if self.root.exists():
@@ -202,7 +145,7 @@ class Folder:
             self.state.unlink(missing_ok=True)
         self.root.mkdir(parents=True, exist_ok=True)
         (self.root / MARKER).write_text("Made by scripts/demo.py; emptied at each start.\n")
-        for sub in (self.program, self.mail, self.ftp / "ma_page", self.page / "php", self.logs):
+        for sub in (self.program, self.ftp / "ma_page", self.page, self.logs):
             sub.mkdir(parents=True, exist_ok=True)
 
 
@@ -214,110 +157,59 @@ class Rig:
     def __init__(self, folder, binary):
         self.folder = folder
         self.binary = binary
-        self.procs = {}
-        self.ports = {}
-        self.logs = []
-
-    def spawn(self, name, args, **kw):
-        log = open(self.folder.logs / f"{name}.log", "ab")
-        self.logs.append(log)
-        p = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
-                             start_new_session=True, preexec_fn=die_with_parent, **kw)
-        self.procs[name] = p
-        return p
-
-    def server(self, name, make_args):
-        """Starts a server on a port chosen now; another process may take the port between the
-        choice and the bind, so a server that dies before listening gets a new port."""
-        for _ in range(3):
-            port = free_port()
-            p = self.spawn(name, make_args(port))
-            deadline = time.monotonic() + PORT_WAIT_S
-            while time.monotonic() < deadline and p.poll() is None:
-                if port_open(port):
-                    self.ports[name] = port
-                    return port
-                time.sleep(0.1)
-            self.stop_one(name)
-        raise RigError(f"the {name} server did not start; see {self.folder.logs / (name + '.log')}")
-
-    def stop_one(self, name):
-        p = self.procs.get(name)
-        if p is None or p.poll() is not None:
-            return
-        try:
-            os.killpg(p.pid, signal.SIGTERM)
-        except ProcessLookupError:
-            return
-        try:
-            p.wait(STOP_WAIT_S)
-        except subprocess.TimeoutExpired:
-            os.killpg(p.pid, signal.SIGKILL)
-            p.wait(STOP_WAIT_S)
-
-    def save_state(self):
-        state = {"folder": str(self.folder.root), "ports": self.ports,
-                 "pids": {n: p.pid for n, p in self.procs.items() if p.poll() is None},
-                 "rig_pid": os.getpid()}
-        write_atomically(self.folder.state, json.dumps(state, indent=2).encode())
+        self.peers = []
+        self.procs = h.Processes()
 
     def start_servers(self):
         f = self.folder
-        write_atomically(f.page / "php" / "ip_check.php", PAGE_SCRIPT.encode())
-        write_atomically(f.answer, FIRST_ADDRESS.encode())
-        self.server("page", lambda port: ["php", "-S", f"127.0.0.1:{port}", "-t", str(f.page)])
-        self.server("smtp", lambda port: [PYTHON, str(SOURCE / "tests" / "support" /
-                                                      "smtp_sink.py"),
-                                          "--port", str(port), "--dir", str(f.mail)])
+        h.write_atomically(f.answer, FIRST_ADDRESS.encode())
+        self.page = h.DetectionPage(f.page)
+        self.peers.append(self.page)
+        self.mail = h.MailServer(f.mail)
+        self.peers.append(self.mail)
         self.ftp_password = secrets.token_hex(6)
-        self.server("ftp", lambda port: [PYTHON, "-m", "pyftpdlib", "-i", "127.0.0.1",
-                                         "-p", str(port), "-u", FTP_USER,
-                                         "-P", self.ftp_password, "-d", str(f.ftp), "-w"])
+        self.ftp = h.FtpServer(f.ftp, FTP_USER, self.ftp_password)
+        self.peers.append(self.ftp)
+        self.ports = {"page": self.page.port, "smtp": self.mail.port, "ftp": self.ftp.port}
 
     def write_program_folder(self):
         f = self.folder
         shutil.copy2(self.binary, f.program / "corvane")
         # The file holds the FTP password: owner-only, as the program keeps it.
-        write_atomically(f.program / "Corvane.cfg",
-                         demo_cfg(self.ports["page"], self.ports["smtp"], self.ports["ftp"],
-                                  self.ftp_password), mode=0o600)
-        write_atomically(f.program / "date1.php", TEMPLATE.encode("cp1252"))
+        h.write_atomically(f.program / "Corvane.cfg",
+                           demo_cfg(self.page.url(), self.mail.port, self.ftp.port,
+                                    self.ftp_password), mode=0o600)
+        h.write_atomically(f.program / "date1.php", TEMPLATE.encode("cp1252"))
 
     def run_program(self):
         f = self.folder
-        program = self.spawn("program", [str(f.program / "corvane")], cwd=f.program)
-        self.save_state()
+        with open(f.logs / "program.log", "ab") as log:
+            program = self.procs.start([str(f.program / "corvane")], cwd=f.program, stdout=log,
+                                       stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
+                                       preexec_fn=die_with_parent)
+        state = {"folder": str(f.root), "ports": self.ports,
+                 "pids": {"rig": os.getpid(), "program": program.pid}}
+        h.write_atomically(f.state, json.dumps(state, indent=2).encode())
         print(instructions(f, self.ports), flush=True)
-        warned = set()
-        while True:
-            try:
-                return program.wait(1.0)
-            except subprocess.TimeoutExpired:
-                pass
-            for name in ("page", "smtp", "ftp"):
-                if self.procs[name].poll() is not None and name not in warned:
-                    warned.add(name)
-                    print(f"demo: the {name} server stopped unexpectedly; see "
-                          f"{f.logs / (name + '.log')}", file=sys.stderr, flush=True)
+        return program.wait()
 
     def stop(self):
         # A second Ctrl-C must not cut the clean-up short and leave a server behind.
         for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
             signal.signal(sig, signal.SIG_IGN)
         # The program first, so that it sends nothing to a server that is going away.
-        for name in ["program", *(n for n in reversed(list(self.procs)) if n != "program")]:
-            self.stop_one(name)
-        for log in self.logs:
-            log.close()
-        self.logs.clear()
+        self.procs.close()
+        for peer in reversed(self.peers):
+            peer.close()
+        self.peers.clear()
         self.folder.state.unlink(missing_ok=True)
 
 
 def instructions(f, ports):
     return f"""
 Corvane demo is running (everything on 127.0.0.1).
-  detection page  http://127.0.0.1:{ports['page']}/php/ip_check.php  answers {FIRST_ADDRESS}
-  mail server     127.0.0.1:{ports['smtp']}  keeps each mail in {f.mail}/
+  detection page  http://127.0.0.1:{ports['page']}/ip_check.php  answers {FIRST_ADDRESS}
+  mail server     127.0.0.1:{ports['smtp']}  keeps each mail in {f.mail}/new/
   FTP server      127.0.0.1:{ports['ftp']}  root {f.ftp}/
 
 1. In the Corvane window, press Start: the address {FIRST_ADDRESS} shows, and as it is the
@@ -327,7 +219,7 @@ Corvane demo is running (everything on 127.0.0.1).
    The next check (within 2 minutes; or press Stop then Start for one at once) shows the
    change: the blinking alarm (click the address to acknowledge it) and the sound,
    a log entry in the window and in {f.program / 'corvane.log'},
-   one mail per address in {f.mail}/,
+   one mail per address in {f.mail}/new/,
    the uploaded page {f.upload}.
 Close the Corvane window (answer Yes) or press Ctrl-C here to stop the demo.
 """
@@ -360,9 +252,8 @@ def cmd_start(args):
         return interrupted.code
     finally:
         rig.stop()
-    mails = sorted(folder.mail.glob("*.eml"))
     print(f"demo: the program ended (exit code {rc}); every server is stopped.\n"
-          f"demo: {len(mails)} mail(s) in {folder.mail}/, page "
+          f"demo: {len(folder.mails())} mail(s) in {folder.mail}/new/, page "
           f"{'uploaded to ' + str(folder.upload) if folder.upload.exists() else 'not uploaded'}.")
     return 0 if rc == 0 else 1
 
@@ -391,7 +282,7 @@ def cmd_change_ip(args):
         except ValueError:
             raise RigError(f"{args.address!r} is not an IP address; the page answer is "
                            f"unchanged ({current or 'none'})") from None
-    write_atomically(folder.answer, address.encode())
+    h.write_atomically(folder.answer, address.encode())
     print(f"demo: the detection page now answers {address} (was {current or 'nothing'}).")
     if folder.running_pids().get("program"):
         print("demo: the next check shows the change: within 2 minutes, or press Stop then "
@@ -415,7 +306,7 @@ def cmd_status(args):
         print("running       nothing")
     if folder.answer.exists():
         print(f"page answers  {folder.answer.read_text().strip()}")
-    print(f"mails         {len(list(folder.mail.glob('*.eml')))} in {folder.mail}/")
+    print(f"mails         {len(folder.mails())} in {folder.mail}/new/")
     print(f"upload        {folder.upload if folder.upload.exists() else 'none yet'}")
     print(f"program log   {folder.program / 'corvane.log'}")
     return 0

@@ -5,9 +5,10 @@ Usage: /usr/bin/python3 scripts/screenshots.py [--binary=build/corvane]
 The program runs in a temporary folder against a local detection page; the windows are driven
 through the accessibility tree, as in the end-to-end tests.
 """
-import re
+import shutil
 import subprocess
 import sys
+import tempfile
 import time
 from pathlib import Path
 
@@ -19,9 +20,11 @@ DOCS = ROOT / "docs"
 ALARM = "#FF8080"
 
 
-def shoot(desktop, name, window):
+def shoot(name, window):
     path = DOCS / name
-    desktop.screenshot(path, window)
+    ids = h.window_ids(name=window)
+    subprocess.run(["import", "-window", ids[-1] if ids else "root", "-frame", str(path)],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
     print("saved", path.relative_to(ROOT))
     return path
 
@@ -33,73 +36,79 @@ def has_colour(path, colour):
 
 
 def main():
-    binary = h.binary_from_args()
-    if not Path(binary).exists():
-        binary = str(ROOT / "build" / "corvane")
+    args = [a.split("=", 1)[1] for a in sys.argv[1:] if a.startswith("--binary=")]
+    binary = args[0] if args else str(ROOT / "build" / "corvane")
     DOCS.mkdir(exist_ok=True)
-    desktop = h.desktop()
-    page = h.PhpPage()
+    work = Path(tempfile.mkdtemp(prefix="corvane-shots-"))
+    desktop = h.Desktop()
+    page = h.DetectionPage(work)
     page.set_answer("203.0.113.7")
     # Mail and upload on, against local servers, so the debug windows show a real dialogue
     # and a real page assembly.
-    sink = h.SmtpSink()
-    ftp = h.FtpServer("demo", "demo")
-    (ftp.root / "ma_page").mkdir()
-    cfg = h.corvane_cfg(page.url(), last_ip="198.51.100.23", mail="1", upload="1",
-                        smtp=[("Serveur smtp", sink.server), ("Message de", "veille"),
-                              ("Sujet", "Changement IP"),
-                              ("Message", "Hello, voici ma nouvelle IP")],
-                        ftp=[("Nom de domaine", "demo"), ("Mot de passe", "demo"),
-                             ("ftp hebergeur", ftp.host),
-                             ("fichier \u00e0 transferer", "date.php"),
-                             ("emplacement et fichier", "/ma_page/date.php")],
-                        addresses=["alice@example.org", "bob@example.org"])
+    mail = h.MailServer(work / "mail")
+    (work / "ftp" / "ma_page").mkdir(parents=True)
+    ftp = h.FtpServer(work / "ftp", "demo", "demo")
+    addresses = ["alice@example.org", "bob@example.org"]
+    cfg = h.cfg_bytes({
+        "IP": [("Derniere IP", "198.51.100.23")],
+        "ADRESSE HTTP": [("adresse de IP detect.php", page.url())],
+        "ADRESSE FTP": [("Nom de domaine", "demo"), ("Mot de passe", "demo"),
+                        ("ftp hebergeur", ftp.host), ("fichier \u00e0 transferer", "date.php"),
+                        ("emplacement et fichier", "/ma_page/date.php")],
+        "OPTION": [("Sauve Log", "1"), ("Bip changement IP", "0"), ("Mail Auto", "1"),
+                   ("Upload fichier", "1"), ("Mode Debug", "0")],
+        "SMTP": [("Serveur smtp", mail.server), ("Message de", "veille"),
+                 ("Sujet", "Changement IP"), ("Message", "Hello, voici ma nouvelle IP")] +
+                [(f"Adresse N\u00b0{i + 1}", a) for i, a in enumerate(addresses)],
+        "REGLAGE": [("Valeur_Bouton_Tempo", "0")],
+    })
     template = (b"<?php $start = time() - 86400; $stop = time(); ?>\r\n"
                 b"<h1>Ma station</h1>\r\n")
-    p = h.Program(desktop, binary, cfg, {"date1.php": template})
+    p = h.Program(desktop, binary, work / "program", cfg, {"date1.php": template})
     try:
         p.start()
         p.press("Start")
-        p.wait_log(re.compile(rb"Transfert : OK"), 30, "the first change's upload")
+        p.wait_log(rb"Transfert : OK", "the first change's upload")
         # The alarm blinks once a second: keep the picture where it is lit.
         for _ in range(6):
-            shot = shoot(desktop, "main-full.png", "Corvane")
+            shot = shoot("main-full.png", "Corvane")
             if has_colour(shot, ALARM):
                 break
             time.sleep(0.5)
         p.menu("Reduit")
         time.sleep(0.8)
-        shoot(desktop, "main-reduced.png", "Corvane")
+        shoot("main-reduced.png", "Corvane")
         p.menu("Complet")
 
         p.menu("?")
-        h.wait_for(lambda: p.window_id("Aide Corvane"), 10, "the help window")
+        h.wait_for(lambda: p.showing("Aide Corvane"), 10, "the help window")
         time.sleep(0.8)
-        shoot(desktop, "help-fr.png", "Aide Corvane")
+        shoot("help-fr.png", "Aide Corvane")
         # The English picture (a click on it, as a person would).
-        subprocess.run(["xdotool", "mousemove", "--window", p.window_id("Aide Corvane"),
-                        "566", "16", "click", "1"], check=False)
+        subprocess.run(["xdotool", "mousemove", "--window",
+                        h.window_ids("Aide Corvane", p.pid)[0], "566", "16", "click", "1"],
+                       check=False, timeout=10)
         time.sleep(0.8)
-        shoot(desktop, "help-en.png", "Aide Corvane")
+        shoot("help-en.png", "Aide Corvane")
 
         p.menu("About")
-        h.wait_for(lambda: p.window_id("About Brenn"), 10, "the about window")
+        h.wait_for(lambda: p.showing("About Brenn"), 10, "the about window")
         time.sleep(0.8)
-        shoot(desktop, "about.png", "About Brenn")
+        shoot("about.png", "About Brenn")
 
         p.menu("Mode Debug")
-        h.wait_for(lambda: p.window_id("LOG - Debug transfert smtp"), 10, "the smtp window")
+        h.wait_for(lambda: p.showing("LOG - Debug transfert smtp"), 10, "the smtp window")
         time.sleep(0.8)
-        shoot(desktop, "debug-smtp.png", "LOG - Debug transfert smtp")
-        shoot(desktop, "debug-page.png", "LOG - Debug assemblage fichier ")
+        shoot("debug-smtp.png", "LOG - Debug transfert smtp")
+        shoot("debug-page.png", "LOG - Debug assemblage fichier ")
         p.menu("Mode Debug")
         p.press("Stop")
         p.quit()
     finally:
-        p.cleanup()
-        page.close()
-        sink.close()
-        ftp.close()
+        p.stop()
+        for peer in (page, mail, ftp, desktop):
+            peer.close()
+        shutil.rmtree(work, ignore_errors=True)
 
 
 if __name__ == "__main__":

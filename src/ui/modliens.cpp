@@ -2,14 +2,16 @@
 
 #include "platform/platform.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QCursor>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QRegularExpression>
 #include <QScrollBar>
-#include <QTextCursor>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -96,6 +98,36 @@ int twipsVersPixels(double twips, double twipsParPixel)
     return static_cast<int>(std::clamp(pixels, -1e9, 1e9));
 }
 
+namespace {
+
+// The index of the character whose cell holds the point (viewport pixels), or of the nearest
+// one. A cursor position is a gap between two characters: taking the gap nearest to the
+// pointer would make the right half of a word's last character the blank after it.
+qsizetype caractereSous(const QTextEdit& box, QPoint point)
+{
+    const QTextDocument& doc = *box.document();
+    const QPointF dansDoc = QPointF(point) + QPointF(box.horizontalScrollBar()->value(),
+                                                     box.verticalScrollBar()->value());
+    const int proche = doc.documentLayout()->hitTest(dansDoc, Qt::FuzzyHit);
+    const QTextBlock bloc = doc.findBlock(qMax(0, proche));
+    const QTextLayout* mise = bloc.layout();
+    if (!bloc.isValid() || mise == nullptr || mise->lineCount() == 0) {
+        return qMax(0, proche);
+    }
+    const QPointF dansBloc = dansDoc - mise->position();
+    QTextLine ligne = mise->lineAt(mise->lineCount() - 1);
+    for (int i = 0; i < mise->lineCount(); ++i) {
+        if (dansBloc.y() < mise->lineAt(i).rect().bottom()) {
+            ligne = mise->lineAt(i);
+            break;
+        }
+    }
+    // Past a line's end: its last character, the blank it wraps at or the line end.
+    return bloc.position() + ligne.xToCursor(dansBloc.x(), QTextLine::CursorOnCharacter);
+}
+
+} // namespace
+
 InfoLien ChercheLien(double x, double y, const QTextEdit& box)
 {
     // The document's own plain text: one character per line end, so that its indexes are
@@ -105,7 +137,7 @@ InfoLien ChercheLien(double x, double y, const QTextEdit& box)
         return {};
     }
     const QPoint point(twipsVersPixels(x), twipsVersPixels(y));
-    return ChercheLien(text, box.cursorForPosition(point).position());
+    return ChercheLien(text, caractereSous(box, point));
 }
 
 QUrl adresseAOuvrir(const InfoLien& r)

@@ -1,27 +1,30 @@
-"""A desktop for end-to-end runs of the real corvane binary.
+"""The real corvane on a desktop of its own, and the servers it talks to. Used by the end-to-end
+tests (conftest.py holds their fixtures), scripts/demo.py, scripts/screenshots.py and bench/.
 
-Desktop: Xvfb on a free display, a D-Bus session, the accessibility bus and openbox, so the
-program's windows are driven as a person would: buttons pressed and menus chosen through the
-accessibility tree, the window closed with the window manager's own key.
-Program: a temporary program folder holding a copy of the binary and its "Corvane.cfg".
-Peers: real servers (php -S, the SMTP sink, pyftpdlib) on free ports of 127.0.0.1.
-Everything started here is stopped by close().
+Desktop: a virtual X display (pyvirtualdisplay's Xvfb), a D-Bus session with the accessibility
+bus, and openbox, so that the program is driven as a person drives it: buttons and menus pressed
+through the accessibility tree (dogtail), windows closed by the window manager.
+Peers, threads of this process on free ports of 127.0.0.1: the detection page (http.server), a
+mail server (aiosmtpd's Controller and Maildir handler), an FTP server (pyftpdlib).
 """
+import logging
+import mailbox
 import os
 import re
 import shutil
 import signal
 import socket
 import subprocess
-import sys
-import tempfile
+import threading
 import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from pathlib import Path
 
-HERE = Path(__file__).resolve().parent
-SOURCE = HERE.parent.parent
+SOURCE = Path(__file__).resolve().parents[2]
 PYTHON = "/usr/bin/python3"
 DATE_TIME = rb"\d\d/\d\d/\d{4} \d\d:\d\d:\d\d"
+# The longest any window, program or server is waited for.
+WAIT_S = 20.0
 
 
 def free_port():
@@ -30,7 +33,7 @@ def free_port():
         return s.getsockname()[1]
 
 
-def wait_for(predicate, timeout=15.0, what="condition"):
+def wait_for(predicate, timeout=WAIT_S, what="condition"):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
         value = predicate()
@@ -40,7 +43,7 @@ def wait_for(predicate, timeout=15.0, what="condition"):
     raise AssertionError(f"timed out after {timeout:.0f} s waiting for {what}")
 
 
-def wait_port(port, timeout=15.0):
+def wait_port(port, timeout=WAIT_S):
     def up():
         try:
             with socket.create_connection(("127.0.0.1", port), timeout=0.3):
@@ -51,26 +54,35 @@ def wait_port(port, timeout=15.0):
     wait_for(up, timeout, f"a server on port {port}")
 
 
+def read_bytes(path):
+    """The bytes of a file, or b"" while it does not exist."""
+    try:
+        return Path(path).read_bytes()
+    except FileNotFoundError:
+        return b""
+
+
+def write_atomically(path, data, mode=0o644):
+    """Readers (the page server, the program) never see half a file."""
+    path = Path(path)
+    tmp = path.with_name("." + path.name + ".tmp")
+    tmp.write_bytes(data)
+    os.chmod(tmp, mode)
+    os.replace(tmp, path)
+
+
 def cfg_bytes(sections):
     """Settings file bytes (Windows-1252, CR LF) from {section: [(key, value), ...]}."""
     out = []
-    for section, keys in sections.items():
+    for section, keys in dict(sections).items():
         out.append(f"[{section}]")
         out.extend(f"{k}={v}" for k, v in keys)
     return ("\r\n".join(out) + "\r\n").encode("cp1252")
 
 
-def log_pattern(entries, head=b""):
-    """A regular expression matching a log made of `entries` [(libelle, ip), ...] exactly,
-    the date and time of each entry being any valid stamp."""
-    parts = [re.escape(head)]
-    for libelle, ip in entries:
-        parts.append(re.escape(b"\n" + libelle + b"\r\n") + DATE_TIME +
-                     re.escape(b"\r\nIP = " + ip + b"\r\n"))
-    return re.compile(b"".join(parts) + rb"\Z", re.S)
-
-
 class Processes:
+    """Child processes, each in a session of its own, all stopped by close()."""
+
     def __init__(self):
         self.procs = []
 
@@ -85,10 +97,9 @@ class Processes:
         if p.poll() is None:
             try:
                 os.killpg(p.pid, signal.SIGTERM)
+                p.wait(timeout)
             except ProcessLookupError:
                 pass
-            try:
-                p.wait(timeout)
             except subprocess.TimeoutExpired:
                 os.killpg(p.pid, signal.SIGKILL)
                 p.wait(timeout)
@@ -99,50 +110,154 @@ class Processes:
         self.procs.clear()
 
 
-class Desktop(Processes):
-    def __init__(self):
-        super().__init__()
-        r, w = os.pipe()
-        self.xvfb = self.start(["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24",
-                                "-nolisten", "tcp"], pass_fds=(w,))
-        os.close(w)
-        with os.fdopen(r) as f:
-            number = f.readline().strip()
-        if not number:
-            raise RuntimeError("Xvfb did not start")
-        self.display = f":{number}"
-        os.environ["DISPLAY"] = self.display
-        out = subprocess.run(["dbus-launch", "--sh-syntax"], capture_output=True, text=True,
-                             check=True).stdout
-        self.dbus_pid = None
-        for name, value in re.findall(r"(\w+)='?([^';\n]*)'?;", out):
-            if name == "DBUS_SESSION_BUS_ADDRESS":
-                os.environ[name] = value
-            elif name == "DBUS_SESSION_BUS_PID":
-                self.dbus_pid = int(value)
-        self.start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
-        self.start_window_manager()
-        import pyatspi  # after DISPLAY and the session bus are set
+# ---------------------------------------------------------------------------------------------
+# Peers
 
-        # A program that died stays listed for a while; calls into it must fail fast.
-        pyatspi.setTimeout(2000, 15000)
-        self.atspi = pyatspi
+
+class DetectionPage:
+    """Answers every GET with the bytes of the file `answer` in its folder, 404 while there is
+    none: another process (demo.py change-ip) may change it between two checks."""
+
+    def __init__(self, folder):
+        self.answer_file = Path(folder) / "answer"
+        answer_file = self.answer_file
+
+        class Handler(BaseHTTPRequestHandler):
+            def do_GET(self):
+                body = read_bytes(answer_file)
+                if not answer_file.exists():
+                    self.send_error(404)
+                    return
+                self.send_response(200)
+                self.send_header("Content-Type", "text/plain; charset=us-ascii")
+                self.send_header("Cache-Control", "no-store")
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
+            def log_message(self, *args):
+                pass
+
+        self.server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.port = self.server.server_address[1]
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+
+    def url(self):
+        return f"http://127.0.0.1:{self.port}/ip_check.php"
+
+    def set_answer(self, text):
+        write_atomically(self.answer_file, text.encode())
+
+    def close(self):
+        self.server.shutdown()
+        self.server.server_close()
+
+
+class MailServer:
+    """Takes every message into the Maildir `folder` (X-RcptTo holds its recipients)."""
+
+    def __init__(self, folder):
+        from aiosmtpd.controller import Controller
+        from aiosmtpd.handlers import Mailbox
+
+        logging.getLogger("mail.log").setLevel(logging.CRITICAL)
+        self.folder = Path(folder)
+        self.port = free_port()
+        self.controller = Controller(Mailbox(str(self.folder)), hostname="127.0.0.1",
+                                     port=self.port)
+        self.controller.start()
+
+    @property
+    def server(self):
+        return f"127.0.0.1:{self.port}"
+
+    def messages(self):
+        return list(mailbox.Maildir(self.folder, create=False)) if self.folder.exists() else []
+
+    def close(self):
+        self.controller.stop()
+
+
+class FtpServer:
+    """One user with write access to `root`."""
+
+    def __init__(self, root, user, password):
+        from pyftpdlib.authorizers import DummyAuthorizer
+        from pyftpdlib.handlers import FTPHandler
+        from pyftpdlib.servers import ThreadedFTPServer
+
+        # Configured, so pyftpdlib does not set up its own logging of every command.
+        log = logging.getLogger("pyftpdlib")
+        if not log.handlers:
+            log.addHandler(logging.NullHandler())
+        log.setLevel(logging.WARNING)
+        authorizer = DummyAuthorizer()
+        authorizer.add_user(user, password, str(root), perm="elradfmwMT")
+        handler = type("Handler", (FTPHandler,), {"authorizer": authorizer})
+        self.server = ThreadedFTPServer(("127.0.0.1", 0), handler)
+        self.port = self.server.address[1]
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._serve, daemon=True)
+        self._thread.start()
+
+    def _serve(self):
+        # The server's loop is not thread-safe: it runs and closes in its own thread.
+        while not self._stop.is_set():
+            self.server.serve_forever(timeout=0.1, blocking=False)
+        self.server.close_all()
+
+    @property
+    def host(self):
+        return f"127.0.0.1:{self.port}"
+
+    def close(self):
+        self._stop.set()
+        self._thread.join(WAIT_S)
+
+
+# ---------------------------------------------------------------------------------------------
+# Desktop and program
+
+
+class Desktop(Processes):
+    """A virtual screen with openbox; with `accessible`, also a D-Bus session and the
+    accessibility bus, and `tree` is dogtail's view of it."""
+
+    def __init__(self, accessible=True):
+        super().__init__()
+        from pyvirtualdisplay import Display
+
+        self.screen = Display(backend="xvfb", size=(1024, 768), color_depth=24,
+                              extra_args=["-nolisten", "tcp"])
+        self.screen.start()  # sets DISPLAY
+        self.dbus_pid = None
+        if accessible:
+            out = subprocess.run(["dbus-launch", "--sh-syntax"], capture_output=True, text=True,
+                                 check=True, timeout=WAIT_S).stdout
+            for name, value in re.findall(r"(\w+)='?([^';\n]*)'?;", out):
+                if name == "DBUS_SESSION_BUS_ADDRESS":
+                    os.environ[name] = value
+                elif name == "DBUS_SESSION_BUS_PID":
+                    self.dbus_pid = int(value)
+            self.start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
+        self.start_window_manager()
+        if accessible:
+            self.tree = dogtail_tree()
 
     def start_window_manager(self):
-        """openbox, up and answering the window-manager protocol before anything is shown:
-        the tests close windows through it."""
+        """openbox, answering the window-manager protocol before any window is shown: windows
+        are closed through it."""
         for _ in range(3):
             wm = self.start(["openbox"])
             try:
                 wait_for(lambda: wm.poll() is not None or subprocess.run(
                     ["wmctrl", "-m"], capture_output=True).returncode == 0, 10,
                     "the window manager")
+                if wm.poll() is None:
+                    self.wm = wm
+                    return
             except AssertionError:
                 pass
-            if wm.poll() is None and subprocess.run(["wmctrl", "-m"],
-                                                    capture_output=True).returncode == 0:
-                self.wm = wm
-                return
             self.stop(wm)
         raise RuntimeError("openbox did not start")
 
@@ -154,25 +269,44 @@ class Desktop(Processes):
             except ProcessLookupError:
                 pass
             self.dbus_pid = None
+        self.screen.stop()
 
-    def screenshot(self, path, window_name=None):
-        target = "root"
-        if window_name:
-            ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name",
-                                  f"^{re.escape(window_name)}$"], capture_output=True,
-                                 text=True).stdout.split()
-            if ids:
-                target = ids[-1]
-        subprocess.run(["import", "-window", target, "-frame", str(path)], check=True,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+def dogtail_tree():
+    """dogtail, set up once the session bus is known: no log files, no pauses after actions,
+    and every search of the tree bounded (0.2 s apart, WAIT_S in all)."""
+    from dogtail.config import config
+
+    config.checkForA11y = False  # set through GSettings on a desktop session; not here
+    config.logDebugToFile = False
+    config.logDebugToStdOut = False
+    config.actionDelay = 0
+    config.defaultDelay = 0
+    config.searchBackoffDuration = 0.2
+    config.searchCutoffCount = int(WAIT_S / 0.2)
+    from dogtail import tree
+
+    return tree
+
+
+def window_ids(name=None, pid=None):
+    """The visible X windows with that exact caption and/or of that process."""
+    args = ["xdotool", "search", "--all", "--onlyvisible"]
+    if pid is not None:
+        args += ["--pid", str(pid)]
+    args += ["--name", f"^{re.escape(name)}$" if name else ""]
+    return subprocess.run(args, capture_output=True, text=True, timeout=WAIT_S).stdout.split()
 
 
 class Program:
-    """The real corvane in a program folder of its own (also its working directory)."""
+    """The real corvane in a program folder of its own, also its working directory; what it
+    writes on its standard output and error goes to `output`, beside the folder."""
 
-    def __init__(self, desktop, binary, cfg=None, files=None):
+    def __init__(self, desktop, binary, folder, cfg=None, files=None):
         self.desktop = desktop
-        self.dir = Path(tempfile.mkdtemp(prefix="corvane-e2e-"))
+        self.dir = Path(folder)
+        self.dir.mkdir(parents=True, exist_ok=True)
+        self.output = self.dir.parent / (self.dir.name + ".out")
         shutil.copy2(binary, self.dir / "corvane")
         if cfg is not None:
             (self.dir / "Corvane.cfg").write_bytes(cfg)
@@ -180,350 +314,94 @@ class Program:
             (self.dir / name).write_bytes(data)
         self.proc = None
         self.app = None
-        self.any_pid = False  # a program started under a debugger has another pid
+
+    @classmethod
+    def of(cls, desktop, folder, pid):
+        """The program that another process started in `folder`, as process `pid`."""
+        p = cls.__new__(cls)
+        p.desktop, p.dir, p.proc = desktop, Path(folder), None
+        return p.attach(pid)
 
     def path(self, name):
         return self.dir / name
 
-    def start(self, timeout=20, prefix=()):
-        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
+    def start(self):
         self.stop()
-        self.out = open(self.dir.parent / (self.dir.name + ".out"), "wb")
-        self.proc = self.desktop.start([*prefix, str(self.dir / "corvane")], cwd=self.dir, env=env,
-                                       stdout=self.out, stderr=subprocess.STDOUT)
-        self.app = wait_for(self._find_app, timeout + 10, "the program in the accessibility tree")
-        wait_for(lambda: self.find("push button", "Start"), timeout, "the Start button")
+        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
+        with open(self.output, "ab") as out:
+            self.proc = self.desktop.start([str(self.dir / "corvane")], cwd=self.dir, env=env,
+                                           stdout=out, stderr=subprocess.STDOUT)
+        self.attach(self.proc.pid)
         return self
 
-    def _find_app(self):
-        desktop = self.desktop.atspi.Registry.getDesktop(0)
-        for app in desktop:
+    def attach(self, pid):
+        """The accessible application of process `pid`, once its main window is up. A program
+        that ended stays listed for a while: it is told apart by its process id."""
+        def its_app(node):
             try:
-                if app is not None and app.name == "Corvane" and \
-                        (self.any_pid or app.get_process_id() == self.proc.pid):
-                    return app
+                return node.roleName == "application" and node.get_process_id() == pid
             except Exception:
-                continue
-        return None
+                return False
 
-    def nodes(self, root=None):
-        stack = [root or self.app]
-        while stack:
-            n = stack.pop()
-            if n is None:
-                continue
-            yield n
-            try:
-                stack.extend(list(n))
-            except Exception:
-                pass
+        self.pid = pid
+        self.app = self.desktop.tree.root.findChild(its_app, recursive=False,
+                                                    debugName=f"the program (pid {pid})")
+        self.button("Start")
+        return self
 
-    def find(self, role, name=None, root=None):
-        for n in self.nodes(root):
-            try:
-                if n.getRoleName() == role and (name is None or n.name == name):
-                    return n
-            except Exception:
-                continue
-        return None
+    def button(self, caption):
+        """The push button with that caption, once there is one."""
+        return self.app.child(name=caption, roleName="push button")
 
-    def find_all(self, role, root=None):
-        return [n for n in self.nodes(root) if self._role(n) == role]
-
-    @staticmethod
-    def _role(n):
-        try:
-            return n.getRoleName()
-        except Exception:
-            return None
-
-    def act(self, role, name, action=0, timeout=10):
-        node = wait_for(lambda: self.find(role, name), timeout, f"{role} {name!r}")
-        node.queryAction().doAction(action)
-        return node
+    def find(self, role, name):
+        """The node with that role and name, or None: no waiting."""
+        return self.app.findChild(lambda n: n.roleName == role and n.name == name, retry=False,
+                                  requireResult=False)
 
     def press(self, caption):
-        return self.act("push button", caption)
+        self.button(caption).doActionNamed("Press")
 
     def menu(self, caption):
-        return self.act("check menu item", caption) if self.find("check menu item", caption) \
-            else self.act("menu item", caption)
+        self.app.findChild(lambda n: n.name == caption and n.roleName.endswith("menu item"),
+                           debugName=f"the menu {caption!r}").doActionNamed("Press")
 
-    def label_texts(self):
-        return [n.name for n in self.find_all("label")]
+    def showing(self, title):
+        """Whether the program's window with that caption is on the screen."""
+        return bool(window_ids(name=title, pid=self.pid))
 
-    def window_id(self, name="Corvane"):
-        ids = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.proc.pid),
-                              "--name", f"^{re.escape(name)}$"], capture_output=True,
-                             text=True).stdout.split()
-        return ids[0] if ids else None
+    def labels(self):
+        return [n.name for n in self.app.findChildren(lambda n: n.roleName == "label",
+                                                      isLambda=True)]
 
     def ask_close(self):
-        """Closes the main window through the window manager, as its close box does; the exit
-        question comes up. A request the window manager dropped (the window was still being
-        mapped or raised) is sent again; while the question is open, a repeat is ignored."""
-        wid = wait_for(self.window_id, 10, "the main window")
-        if self.desktop.wm.poll() is not None:
-            self.desktop.start_window_manager()
+        """Closes the main window through the window manager, as its close box does, and
+        returns the exit question's "Yes". A request the window manager dropped (the window
+        was still being mapped) is sent again; while the question is open, a repeat is
+        ignored."""
+        wid = wait_for(lambda: window_ids(name="Corvane", pid=self.pid), 10, "the main window")[0]
         for attempt in range(3):
-            subprocess.run(["wmctrl", "-i", "-c", hex(int(wid))], check=True)
+            subprocess.run(["wmctrl", "-i", "-c", hex(int(wid))], check=True, timeout=WAIT_S)
             try:
                 return wait_for(lambda: self.find("push button", "&Yes") or
                                 self.find("push button", "Yes"), 8, "the exit question")
             except AssertionError:
                 if attempt == 2:
-                    wins = subprocess.run(["wmctrl", "-l", "-p"], capture_output=True,
-                                          text=True).stdout
-                    tree = [(self._role(n), getattr(n, "name", None)) for n in self.nodes()]
-                    raise AssertionError(f"no exit question; windows:\n{wins}\ntree: {tree}")
+                    raise
 
-    def quit(self, timeout=20):
-        self.ask_close().queryAction().doAction(0)  # "Yes"
-        self.proc.wait(timeout)
-        return self.proc.returncode
+    def quit(self):
+        """Closes the main window, answers Yes; the exit status."""
+        self.ask_close().doActionNamed("Press")
+        return self.proc.wait(WAIT_S)
 
     def stop(self):
         if self.proc is not None:
             self.desktop.stop(self.proc)
-        if getattr(self, "out", None):
-            self.out.close()
-            self.out = None
-
-    def cleanup(self):
-        self.stop()
-        shutil.rmtree(self.dir, ignore_errors=True)
-        self.output_path().unlink(missing_ok=True)
-
-    def output_path(self):
-        """What the program wrote on its standard output and error (kept beside its folder)."""
-        return self.dir.parent / (self.dir.name + ".out")
-
-    def discard(self):
-        self.cleanup()
 
     def log(self):
         return read_bytes(self.path("corvane.log"))
 
-    def wait_log(self, pattern, timeout=20, what=None):
+    def wait_log(self, pattern, what=None, timeout=WAIT_S):
         """Waits until "corvane.log" matches the regular expression (bytes); the match."""
-        rx = re.compile(pattern, re.S) if isinstance(pattern, bytes) else pattern
+        rx = re.compile(pattern, re.S)
         return wait_for(lambda: rx.search(self.log()), timeout,
-                        what or f"{rx.pattern!r} in corvane.log")
-
-    def frame(self, title):
-        """The accessible frame of one of the program's windows, by its caption."""
-        for app_child in list(self.app):
-            try:
-                if app_child.name == title:
-                    return app_child
-            except Exception:
-                continue
-        return None
-
-    @staticmethod
-    def text_of(node):
-        """The whole text of an accessible text box, line ends as "\\n"."""
-        t = node.queryText()
-        s = t.getText(0, t.characterCount)
-        return s.replace("\r\n", "\n").replace("\u2029", "\n").replace("\r", "\n")
-
-
-class PhpPage(Processes):
-    """php -S serving a folder; `answer.php` echoes the file `answer` so a test can change
-    what the page says, and the shipped ip_check.php answers the caller's address."""
-
-    def __init__(self):
-        super().__init__()
-        self.root = Path(tempfile.mkdtemp(prefix="corvane-php-"))
-        (self.root / "php").mkdir()
-        shutil.copy2(SOURCE / "resources" / "ip_check.php", self.root / "php" / "ip_check.php")
-        (self.root / "answer.php").write_text(
-            "<?php\n$f = __DIR__ . '/answer';\nif (!is_file($f)) { http_response_code(404);"
-            " echo 'Not Found'; exit; }\nheader('Cache-Control: no-store');\n"
-            "echo file_get_contents($f);\n")
-        self.port = free_port()
-        self.start(["php", "-S", f"127.0.0.1:{self.port}", "-t", str(self.root)])
-        wait_port(self.port)
-
-    def url(self, path="/answer.php"):
-        return f"http://127.0.0.1:{self.port}{path}"
-
-    def set_answer(self, text):
-        tmp = self.root / "answer.tmp"
-        tmp.write_bytes(text.encode() if isinstance(text, str) else text)
-        tmp.replace(self.root / "answer")
-
-    def remove_answer(self):
-        (self.root / "answer").unlink(missing_ok=True)
-
-    def close(self):
-        super().close()
-        shutil.rmtree(self.root, ignore_errors=True)
-
-
-_desktop = None
-
-
-def desktop():
-    """The one desktop of this test process: the accessibility library binds itself to the
-    first session bus it meets, so every test of a process shares it. Closed at exit."""
-    global _desktop
-    if _desktop is None:
-        import atexit
-
-        _desktop = Desktop()
-        atexit.register(_desktop.close)
-        # Each program folder is new and the program keeps its single-instance lock in the
-        # runtime folder: the locks go to a folder of this run's own (the session services
-        # above keep the one they started with).
-        runtime = tempfile.mkdtemp(prefix="corvane-run-")
-        os.environ["XDG_RUNTIME_DIR"] = runtime
-        atexit.register(shutil.rmtree, runtime, True)
-    return _desktop
-
-
-def binary_from_args():
-    if len(sys.argv) > 1 and sys.argv[1].startswith("--binary="):
-        return sys.argv.pop(1).split("=", 1)[1]
-    return os.environ.get("CORVANE_BINARY", str(SOURCE / "build" / "corvane"))
-
-
-def read_bytes(path):
-    """The bytes of a file, or b"" while it does not exist."""
-    try:
-        return Path(path).read_bytes()
-    except FileNotFoundError:
-        return b""
-
-
-def corvane_cfg(ip_page, last_ip="xxx.xxx.xxx.xxx", mail="0", upload="0", debug="0",
-                smtp=(), ftp=(), addresses=()):
-    """A whole "Corvane.cfg" for a change-driven run: `smtp` and `ftp` are [(key, value), ...]
-    for their sections, `addresses` the values of "Adresse N°1" onwards (the rest empty)."""
-    addresses = list(addresses) + [""] * (10 - len(addresses))
-    return cfg_bytes({
-        "IP": [("Derniere IP", last_ip)],
-        "ADRESSE HTTP": [("adresse de IP detect.php", ip_page)],
-        "ADRESSE FTP": list(ftp),
-        "OPTION": [("Sauve Log", "1"), ("Bip changement IP", "0"), ("Mail Auto", mail),
-                   ("Upload fichier", upload), ("Mode Debug", debug)],
-        "SMTP": list(smtp) + [(f"Adresse N\u00b0{i + 1}", a) for i, a in enumerate(addresses)],
-        "REGLAGE": [("Valeur_Bouton_Tempo", "0")],
-    })
-
-
-class SmtpSink(Processes):
-    """tests/support/smtp_sink.py on a free port: every accepted message becomes one file of
-    its folder, read back by messages() as (envelope sender, [recipients], data bytes)."""
-
-    def __init__(self, refuse=()):
-        super().__init__()
-        self.dir = Path(tempfile.mkdtemp(prefix="corvane-smtp-"))
-        self.port = free_port()
-        args = [PYTHON, str(SOURCE / "tests" / "support" / "smtp_sink.py"),
-                "--port", str(self.port), "--dir", str(self.dir)]
-        for address in refuse:
-            args += ["--refuse", address]
-        self.proc = self.start(args)
-        wait_port(self.port)
-
-    @property
-    def server(self):
-        return f"127.0.0.1:{self.port}"
-
-    def files(self):
-        return sorted(p for p in self.dir.iterdir() if p.suffix == ".eml")
-
-    def messages(self):
-        out = []
-        for f in self.files():
-            head, _, data = f.read_bytes().partition(b"\r\n\r\n")
-            lines = head.split(b"\r\n")
-            sender = re.fullmatch(rb"MAIL FROM:<(.*)>", lines[0]).group(1)
-            rcpts = [re.fullmatch(rb"RCPT TO:<(.*)>", r).group(1) for r in lines[1:]]
-            out.append((sender, rcpts, data))
-        return out
-
-    def close(self):
-        super().close()
-        shutil.rmtree(self.dir, ignore_errors=True)
-
-
-class Listener:
-    """A bare TCP listener on a free port that only counts the connections made to it, for
-    proving that nothing connected at all."""
-
-    def __init__(self):
-        import threading
-
-        self.sock = socket.socket()
-        self.sock.bind(("127.0.0.1", 0))
-        self.sock.listen(8)
-        self.sock.settimeout(0.2)
-        self.port = self.sock.getsockname()[1]
-        self.count = 0
-        self._stop = threading.Event()
-        self._thread = threading.Thread(target=self._run, daemon=True)
-        self._thread.start()
-
-    def _run(self):
-        while not self._stop.is_set():
-            try:
-                conn, _ = self.sock.accept()
-            except (socket.timeout, OSError):
-                continue
-            self.count += 1
-            conn.close()
-
-    @property
-    def server(self):
-        return f"127.0.0.1:{self.port}"
-
-    def close(self):
-        self._stop.set()
-        self._thread.join(5)
-        self.sock.close()
-
-
-class FtpServer(Processes):
-    """pyftpdlib's stand-alone server for one user with write access to a folder of its own;
-    restart() brings it back (same port and folder unless told) with another password."""
-
-    def __init__(self, user="corvane", password="secret"):
-        super().__init__()
-        self.root = Path(tempfile.mkdtemp(prefix="corvane-ftp-"))
-        self.port = free_port()
-        self.user = user
-        self.proc = None
-        self.restart(password)
-
-    @property
-    def host(self):
-        return f"127.0.0.1:{self.port}"
-
-    def restart(self, password):
-        self.halt()
-        self.password = password
-        self.proc = self.start([PYTHON, "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", str(self.port),
-                                "-u", self.user, "-P", password, "-d", str(self.root), "-w"])
-        wait_port(self.port)
-
-    def halt(self):
-        """Stops the server; its port then refuses connections."""
-        if self.proc is not None:
-            self.stop(self.proc)
-            self.procs.remove(self.proc)
-            self.proc = None
-
-    def tree(self):
-        """Every folder and file under the root, relative, folders ending with "/"."""
-        out = []
-        for dirpath, dirnames, filenames in os.walk(self.root):
-            rel = Path(dirpath).relative_to(self.root)
-            out += [f"{(rel / d).as_posix()}/" for d in dirnames]
-            out += [(rel / f).as_posix() for f in filenames]
-        return sorted(out)
-
-    def close(self):
-        super().close()
-        shutil.rmtree(self.root, ignore_errors=True)
+                        what or f"{pattern!r} in corvane.log")

@@ -17,7 +17,6 @@
 
 #include <clocale>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 

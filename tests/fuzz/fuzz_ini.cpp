@@ -9,9 +9,6 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cstdio>
-#include <cstdlib>
-
 using namespace corvane;
 
 namespace {

@@ -1,5 +1,6 @@
 // The word under the pointer in a help text, for any text (UTF-16 code units as they come,
-// lone surrogates and line separators included) and any index.
+// lone surrogates and line separators included) and any index: the properties that
+// tests/ui/test_liens.cpp leaves to this target.
 
 #include "propriete.h"
 #include "ui/modliens.h"
@@ -8,9 +9,6 @@
 #include <QUrl>
 
 #include <fuzzer/FuzzedDataProvider.h>
-
-#include <cstdio>
-#include <cstdlib>
 
 using namespace corvane;
 
@@ -58,7 +56,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const QStringView mot = QStringView(texte).sliced(debut, fin - debut);
         manque(mot.endsWith(r.Lien), "the link is the word under the pointer, or its tail");
         manque(c - debut < 100 && fin - c < 100, "the word's ends lie within the scan");
-        manque(texte.contains(r.Lien), "the link is a part of the text");
     }
     const QUrl url = adresseAOuvrir(r);
     if (!url.isEmpty()) {

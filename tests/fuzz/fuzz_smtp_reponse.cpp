@@ -7,8 +7,6 @@
 #include "propriete.h"
 
 #include <cctype>
-#include <cstdio>
-#include <cstdlib>
 
 using namespace corvane;
 

@@ -1,13 +1,12 @@
 // The word under the pointer in a help text, its classification, the address opened for it,
-// and the mouse handling of a box that carries such words.
+// and the mouse handling of a box that carries such words. Random texts and indexes are
+// tests/fuzz/fuzz_liens.cpp's.
 
 #include "support/fakes.h"
 #include "ui/modliens.h"
 #include "ui/richtextview.h"
 
-#include <QRandomGenerator>
 #include <QTest>
-#include <QTextBlock>
 
 using namespace corvane;
 
@@ -24,32 +23,33 @@ InfoLien courriel(const QString& lien)
     return {lien, true, true};
 }
 
-// A point in the left half of character i of the box, in viewport pixels.
-QPoint surCaractere(const QTextEdit& box, int i)
+// A point over character i of the box, at a fraction of its width (0 its left edge, 1 its
+// right edge), in viewport pixels.
+QPoint dansCaractere(const QTextEdit& box, int i, double fraction)
 {
     QTextCursor c(box.document());
     c.setPosition(i);
     const QRect gauche = box.cursorRect(c);
     c.setPosition(i + 1);
-    const QRect droite = box.cursorRect(c);
-    const int x =
-        droite.top() == gauche.top() ? (gauche.left() + droite.left()) / 2 - 1 : gauche.left() + 2;
-    return {x, gauche.center().y()};
+    const int droite = box.cursorRect(c).left();
+    return {gauche.left() + int((droite - gauche.left()) * fraction), gauche.center().y()};
 }
 
-// A shown box that carries the mouse handling of links, with the opener it reports to.
+// A shown box that carries the mouse handling of links, with the opener it reports to. A large
+// font, so that a quarter of a character is several pixels.
 struct Boite {
     test::FakeLinks links;
     RichTextView box;
     explicit Boite(const QString& html)
     {
-        box.resize(400, 120);
+        box.resize(700, 160);
         box.setReadOnly(true);
+        box.document()->setDefaultFont(QFont(QStringLiteral("DejaVu Sans"), 20));
         box.setRichText(html);
         new SourisLiens(box, links);
         box.show();
     }
-    Qt::CursorShape pointeur() const { return box.viewport()->cursor().shape(); }
+    bool main() const { return box.viewport()->cursor().shape() == Qt::BitmapCursor; }
 };
 
 } // namespace
@@ -59,16 +59,13 @@ class TestLiens : public QObject {
 private slots:
     void chercheLien_data();
     void chercheLien();
-    void resultatsToujoursCoherents();
     void twipsVersPixels_data();
     void twipsVersPixels();
     void adresseAOuvrir_data();
     void adresseAOuvrir();
-    void appuiOuvreLeLien_data();
-    void appuiOuvreLeLien();
-    void pointeurSuitLaSouris();
-    void boiteVide();
-    void motLong();
+    void caractereSousLePointeur_data();
+    void caractereSousLePointeur();
+    void boutonsEtPointeur();
 };
 
 void TestLiens::chercheLien_data()
@@ -77,29 +74,20 @@ void TestLiens::chercheLien_data()
     QTest::addColumn<int>("c");
     QTest::addColumn<InfoLien>("attendu");
 
-    QTest::newRow("empty box") << QString() << 0 << InfoLien{};
-
+    QTest::newRow("empty text") << QString() << 0 << InfoLien{};
     const QString entreBlancs = QStringLiteral("voir www.example.org ici");
-    for (int c = 5; c < 20; ++c) {
-        QTest::addRow("between blanks, on %d", c) << entreBlancs << c << web("www.example.org");
-    }
+    QTest::newRow("first character") << entreBlancs << 5 << web("www.example.org");
+    QTest::newRow("last character") << entreBlancs << 19 << web("www.example.org");
     QTest::newRow("blank before") << entreBlancs << 4 << InfoLien{};
     QTest::newRow("blank after") << entreBlancs << 20 << InfoLien{};
     QTest::newRow("plain word") << entreBlancs << 1 << InfoLien{};
-
     const QString avantCrLf = QStringLiteral("www.example.org\r\nsuite");
-    QTest::newRow("before CR LF, first") << avantCrLf << 0 << web("www.example.org");
-    QTest::newRow("before CR LF, last") << avantCrLf << 14 << web("www.example.org");
+    QTest::newRow("before CR LF") << avantCrLf << 14 << web("www.example.org");
     QTest::newRow("on the CR") << avantCrLf << 15 << InfoLien{};
-    QTest::newRow("on the LF") << avantCrLf << 16 << InfoLien{};
-    QTest::newRow("after the LF") << avantCrLf << 17 << InfoLien{};
     QTest::newRow("tab and paragraph separator")
         << QStringLiteral("a\twww.example.org\u2029b") << 8 << web("www.example.org");
     QTest::newRow("line separator")
         << QStringLiteral("a\u2028http://example.net\u2028b") << 3 << web("http://example.net");
-
-    QTest::newRow("start of text")
-        << QStringLiteral("http://www.example.net/ fin") << 0 << web("http://www.example.net/");
     const QString finDeTexte = QStringLiteral("aller sur http://x.example.org");
     QTest::newRow("end of text") << finDeTexte << int(finDeTexte.size() - 1)
                                  << web("http://x.example.org");
@@ -108,15 +96,8 @@ void TestLiens::chercheLien_data()
     QTest::newRow("brackets belong to the word")
         << QStringLiteral("(www.example.org), fin") << 3 << web("(www.example.org),");
 
-    // A word of 254 characters: no pointer position is within reach of both of its ends.
-    const QString long254 = QString(100, u'a') + QStringLiteral("www.") + QString(150, u'b');
-    const QString texteLong = QStringLiteral("x ") + long254 + QStringLiteral(" y");
-    QTest::newRow("long word, middle") << texteLong << 2 + 127 << InfoLien{};
-    QTest::newRow("long word, near start") << texteLong << 2 + 3 << InfoLien{};
-    QTest::newRow("long word, near end") << texteLong << 2 + 250 << InfoLien{};
-
     // The reach is 100 positions each way, the pointer's own included: a word of 197
-    // characters is found from its middle, one of 198 from nowhere.
+    // characters is found from its middle only, one of 198 from nowhere.
     const QString mot197 = QStringLiteral("www.") + QString(193, u'z');
     const QString texte197 = QStringLiteral(" ") + mot197 + QStringLiteral(" ");
     QTest::newRow("197 characters, middle") << texte197 << 99 << web(mot197);
@@ -125,14 +106,11 @@ void TestLiens::chercheLien_data()
     const QString texte198 = QStringLiteral(" www.") + QString(194, u'z') + QStringLiteral(" ");
     QTest::newRow("198 characters, middle left") << texte198 << 99 << InfoLien{};
     QTest::newRow("198 characters, middle right") << texte198 << 100 << InfoLien{};
-    // With the text's start as the delimiter: k = -1 is within reach of c = 98 only.
     const QString debut99 = QStringLiteral("www.") + QString(95, u'q') + QStringLiteral(" z");
     QTest::newRow("text start within reach") << debut99 << 98 << web(debut99.left(99));
     const QString debut100 = QStringLiteral("www.") + QString(96, u'q') + QStringLiteral(" z");
     QTest::newRow("text start out of reach") << debut100 << 99 << InfoLien{};
 
-    QTest::newRow("www. in lower case")
-        << QStringLiteral("lien www.example.org") << 7 << web("www.example.org");
     QTest::newRow("WWW. in upper case")
         << QStringLiteral("lien WWW.EXAMPLE.ORG") << 7 << web("WWW.EXAMPLE.ORG");
     QTest::newRow("Http:// mixed case")
@@ -140,9 +118,6 @@ void TestLiens::chercheLien_data()
     QTest::newRow("http: without slashes") << QStringLiteral("http:example.org") << 2 << InfoLien{};
     QTest::newRow("web before mail") << QStringLiteral("http://example.org/mailto:x@y") << 5
                                      << web("http://example.org/mailto:x@y");
-
-    QTest::newRow("MAILTO: at the start")
-        << QStringLiteral("ecrire MAILTO:jean@example.org") << 10 << courriel("jean@example.org");
     QTest::newRow("mailto: in lower case")
         << QStringLiteral("mailto:jean@example.org") << 0 << courriel("jean@example.org");
     QTest::newRow("MAILTO: further in loses the first seven")
@@ -151,7 +126,6 @@ void TestLiens::chercheLien_data()
         << QStringLiteral("MAILTO:personne") << 3 << courriel("personne");
     QTest::newRow("plain word with @")
         << QStringLiteral("chez moi@maison.") << 6 << courriel("moi@maison.");
-    QTest::newRow("lone @") << QStringLiteral("a @ b") << 2 << courriel("@");
     QTest::newRow("no link words") << QStringLiteral("example.org http www") << 14 << InfoLien{};
 }
 
@@ -165,55 +139,19 @@ void TestLiens::chercheLien()
              qPrintable(QStringLiteral("\"%1\" %2 %3").arg(r.Lien).arg(r.EstLien).arg(r.EstMail)));
 }
 
-// Random texts of link-ish pieces and random positions: whatever the input, the result is a
-// blank-free piece of the text no longer than the reach allows, and the flags agree.
-void TestLiens::resultatsToujoursCoherents()
-{
-    const QStringList morceaux = {
-        QStringLiteral(" "),       QStringLiteral("\t"),          QStringLiteral("\r\n"),
-        QStringLiteral("\u2029"),  QStringLiteral("www."),        QStringLiteral("HTTP://"),
-        QStringLiteral("mailto:"), QStringLiteral("@"),           QStringLiteral("é"),
-        QStringLiteral("x"),       QStringLiteral("example.org"), QString(60, u'k')};
-    QRandomGenerator alea(20260105);
-    for (int essai = 0; essai < 20000; ++essai) {
-        QString texte;
-        const int n = alea.bounded(0, 12);
-        for (int i = 0; i < n; ++i) {
-            texte += morceaux[alea.bounded(qsizetype(morceaux.size()))];
-        }
-        const int c = alea.bounded(-2, int(texte.size()) + 3);
-        const InfoLien r = ChercheLien(texte, c);
-        const QString contexte = QStringLiteral("text \"%1\" at %2").arg(texte).arg(c);
-        QVERIFY2(!r.EstMail || r.EstLien, qPrintable(contexte));
-        QVERIFY2(r.EstLien || r.Lien.isEmpty(), qPrintable(contexte));
-        QVERIFY2(r.Lien.size() <= 2 * kPorteeRecherche - 3, qPrintable(contexte));
-        QVERIFY2(r.Lien.isEmpty() || texte.contains(r.Lien), qPrintable(contexte));
-        QVERIFY2(std::none_of(r.Lien.begin(), r.Lien.end(), estDelimiteur), qPrintable(contexte));
-        if (r.EstLien && c >= 0 && c < texte.size()) {
-            QVERIFY2(!estDelimiteur(texte[c]), qPrintable(contexte));
-        }
-    }
-}
-
 void TestLiens::twipsVersPixels_data()
 {
     QTest::addColumn<double>("twips");
     QTest::addColumn<double>("parPixel");
     QTest::addColumn<int>("pixels");
 
-    QTest::newRow("zero") << 0.0 << 15.0 << 0;
-    QTest::newRow("whole pixel") << 150.0 << 15.0 << 10;
     QTest::newRow("remainder dropped") << 29.0 << 15.0 << 1;
     QTest::newRow("rounded up before dividing") << 14.6 << 15.0 << 1;
     QTest::newRow("half to even, up") << 29.5 << 15.0 << 2;
     QTest::newRow("half to even, down") << 44.5 << 15.0 << 2;
-    QTest::newRow("half to even, down at zero") << 14.5 << 15.0 << 0;
     QTest::newRow("negative toward zero") << -16.0 << 15.0 << -1;
-    QTest::newRow("small negative") << -14.0 << 15.0 << 0;
     QTest::newRow("negative half to even") << -15.5 << 15.0 << -1;
-    QTest::newRow("divisor rounded down") << 30.0 << 15.4 << 2;
     QTest::newRow("divisor half to even") << 42.0 << 14.5 << 3;
-    QTest::newRow("divisor rounded up") << 45.0 << 14.6 << 3;
     QTest::newRow("zero divisor") << 30.0 << 0.2 << 0;
 }
 
@@ -233,8 +171,6 @@ void TestLiens::adresseAOuvrir_data()
     QTest::newRow("nothing") << InfoLien{} << QString();
     QTest::newRow("web word without scheme")
         << web("www.example.org") << QStringLiteral("http://www.example.org");
-    QTest::newRow("http kept") << web("http://www.example.net/meteostation/")
-                               << QStringLiteral("http://www.example.net/meteostation/");
     QTest::newRow("https kept") << web("https://www.example.net/a?b=c")
                                 << QStringLiteral("https://www.example.net/a?b=c");
     QTest::newRow("upper-case scheme")
@@ -254,86 +190,59 @@ void TestLiens::adresseAOuvrir()
     QCOMPARE(corvane::adresseAOuvrir(resultat).toString(), url);
 }
 
-void TestLiens::appuiOuvreLeLien_data()
+void TestLiens::caractereSousLePointeur_data()
 {
-    QTest::addColumn<Qt::MouseButton>("bouton");
-    QTest::addColumn<int>("position");
-    QTest::addColumn<QString>("ouvert");
+    QTest::addColumn<int>("caractere");
+    QTest::addColumn<double>("fraction");
+    QTest::addColumn<bool>("lien");
 
-    // Text: "Voir www.example.org\nou ecrire a jean@example.net merci"
-    for (const auto& [nom, bouton] :
-         {std::pair{"left", Qt::LeftButton}, std::pair{"right", Qt::RightButton},
-          std::pair{"middle", Qt::MiddleButton}}) {
-        QTest::addRow("%s, web", nom) << bouton << 7 << QStringLiteral("http://www.example.org");
-        QTest::addRow("%s, mail", nom) << bouton << 35 << QStringLiteral("mailto:jean@example.net");
-        QTest::addRow("%s, plain word", nom) << bouton << 1 << QString();
-        QTest::addRow("%s, blank", nom) << bouton << 4 << QString();
-    }
+    // Text: "Voir www.example.org ici" (the link from 5 to 19).
+    QTest::newRow("blank before, left half") << 4 << 0.25 << false;
+    QTest::newRow("blank before, right half") << 4 << 0.75 << false;
+    QTest::newRow("first character, left half") << 5 << 0.25 << true;
+    QTest::newRow("last character, left half") << 19 << 0.25 << true;
+    QTest::newRow("last character, right half") << 19 << 0.75 << true;
+    QTest::newRow("blank after, left half") << 20 << 0.25 << false;
 }
 
-void TestLiens::appuiOuvreLeLien()
+// The pointer stands for the character whose cell it is in, not for the gap between two
+// characters nearest to it.
+void TestLiens::caractereSousLePointeur()
 {
-    QFETCH(Qt::MouseButton, bouton);
-    QFETCH(int, position);
-    QFETCH(QString, ouvert);
+    QFETCH(int, caractere);
+    QFETCH(double, fraction);
+    QFETCH(bool, lien);
 
-    Boite b(QStringLiteral("<p>Voir <u>www.example.org</u></p>"
-                           "<p>ou ecrire a jean@example.net merci</p>"));
+    Boite b(QStringLiteral("<p>Voir www.example.org ici</p>"));
     QVERIFY(QTest::qWaitForWindowExposed(&b.box));
-    QTest::mousePress(b.box.viewport(), bouton, {}, surCaractere(b.box, position));
-    QTest::mouseRelease(b.box.viewport(), bouton, {}, surCaractere(b.box, position));
-    QCOMPARE(b.links.opened, ouvert.isEmpty() ? QList<QUrl>{} : QList<QUrl>{QUrl(ouvert)});
+    const QPoint p = dansCaractere(b.box, caractere, fraction);
+    QTest::mouseMove(b.box.viewport(), p);
+    QCOMPARE(b.main(), lien);
+    QTest::mouseClick(b.box.viewport(), Qt::LeftButton, {}, p);
+    QCOMPARE(b.links.opened,
+             lien ? QList<QUrl>{QUrl(QStringLiteral("http://www.example.org"))} : QList<QUrl>{});
 }
 
-void TestLiens::pointeurSuitLaSouris()
+// Any button opens a link once, through the opener; the pointer is the box's own elsewhere.
+void TestLiens::boutonsEtPointeur()
 {
-    Boite b(QStringLiteral("<p>Voir www.example.org et moi@maison</p>"));
-    const Qt::CursorShape normal = b.pointeur();
-    QVERIFY(normal != Qt::BitmapCursor);
+    Boite b(QStringLiteral("<p>Voir www.example.org</p><p>ou ecrire a jean@example.net</p>"));
     QVERIFY(QTest::qWaitForWindowExposed(&b.box));
+    QTest::mouseClick(b.box.viewport(), Qt::RightButton, {}, dansCaractere(b.box, 7, 0.5));
+    QTest::mouseClick(b.box.viewport(), Qt::MiddleButton, {}, dansCaractere(b.box, 35, 0.5));
+    QTest::mouseClick(b.box.viewport(), Qt::LeftButton, {}, dansCaractere(b.box, 1, 0.5));
+    QCOMPARE(b.links.opened, (QList<QUrl>{QUrl(QStringLiteral("http://www.example.org")),
+                                          QUrl(QStringLiteral("mailto:jean@example.net"))}));
 
-    for (const auto& [c, forme] : {std::pair{10, Qt::BitmapCursor}, std::pair{4, normal},
-                                   std::pair{28, Qt::BitmapCursor}, std::pair{1, normal}}) {
-        QTest::mouseMove(b.box.viewport(), surCaractere(b.box, c));
-        QCOMPARE(b.pointeur(), forme);
-        if (forme == Qt::BitmapCursor) {
-            QCOMPARE(b.box.viewport()->cursor().hotSpot(), QPoint(5, 0));
-        }
-    }
-    // Far below the text the nearest character is the end of the text: no word there.
-    QTest::mouseMove(b.box.viewport(), QPoint(390, 110));
-    QCOMPARE(b.pointeur(), normal);
-    QVERIFY(b.links.opened.isEmpty());
-}
+    const QCursor avant = b.box.viewport()->cursor();
+    QTest::mouseMove(b.box.viewport(), dansCaractere(b.box, 7, 0.5));
+    QVERIFY(b.main());
+    // Far below the text: the nearest character ends the text, no word there.
+    QTest::mouseMove(b.box.viewport(), QPoint(690, 150));
+    QCOMPARE(b.box.viewport()->cursor().shape(), avant.shape());
 
-void TestLiens::boiteVide()
-{
-    Boite b{QString()};
-    QVERIFY(QTest::qWaitForWindowExposed(&b.box));
-    const Qt::CursorShape normal = b.pointeur();
-    QTest::mouseMove(b.box.viewport(), QPoint(5, 5));
-    QCOMPARE(b.pointeur(), normal);
-    QTest::mouseClick(b.box.viewport(), Qt::LeftButton, {}, QPoint(5, 5));
-    QVERIFY(b.links.opened.isEmpty());
-    QCOMPARE(ChercheLien(75.0, 75.0, b.box), InfoLien{});
-}
-
-// The scans are bounded: a search in a long text costs the same as in a short one.
-void TestLiens::motLong()
-{
-    QString texte;
-    for (int i = 0; i < 5000; ++i) {
-        texte += QStringLiteral("voir www.example.org ") + QString(300, u'k') + u' ';
-    }
-    qsizetype trouves = 0;
-    QBENCHMARK
-    {
-        trouves = 0;
-        for (qsizetype c = 0; c < texte.size(); c += 97) {
-            trouves += ChercheLien(texte, c).EstLien ? 1 : 0;
-        }
-    }
-    QVERIFY(trouves > 0);
+    Boite vide{QString()};
+    QCOMPARE(ChercheLien(75.0, 75.0, vide.box), InfoLien{});
 }
 
 QTEST_MAIN(TestLiens)
