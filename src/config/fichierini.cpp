@@ -273,6 +273,8 @@ const std::vector<ConfigKey>& clesConfig()
         {"OPTION", "Mode Debug", &Parametres::ModeDebug},
         {"OPTION", "Color text console", &Parametres::CouleurConsole},
         {"OPTION", "Mise a jour DNS", &Parametres::MiseAJourDns, -1, true},
+        {"OPTION", "Demarrage auto", &Parametres::DemarrageAuto, -1, true},
+        {"OPTION", "Fermer vers icone", &Parametres::FermerVersIcone, -1, true},
         {"SMTP", "Serveur smtp", &Parametres::ServeurSmtp},
         {"SMTP", "Message de", &Parametres::MessageDe},
         {"SMTP", "Sujet", &Parametres::Sujet},

@@ -14,6 +14,9 @@ Reglages lisReglages(const Parametres& p)
     r.uploadFichier = on(p.UploadFichier);
     r.mailAuto = on(p.MailAuto);
     r.modeDebug = on(p.ModeDebug);
+    r.miseAJourDns = on(p.MiseAJourDns);
+    r.demarrageAuto = on(p.DemarrageAuto);
+    r.fermerVersIcone = on(p.FermerVersIcone);
     const long long choix = arrondiBancaire(valeurNumerique(p.ValeurBoutonTempo));
     r.intervalle = (choix < 0 || choix > 2) ? 0 : static_cast<int>(choix);
     const long long c = arrondiBancaire(valeurNumerique(p.CouleurConsole));

@@ -14,13 +14,16 @@ struct Parametres;
 enum class Taille { Complet, Reduit };
 
 struct Reglages {
-    bool bipChangement = false; // "Bip changement IP"
-    bool sauveLog = false;      // "Sauve Log"
-    bool uploadFichier = false; // "Upload fichier"
-    bool mailAuto = false;      // "Mail Auto"
-    bool modeDebug = false;     // "Mode Debug"
-    int intervalle = 0;         // "Valeur_Bouton_Tempo": the interval button, 0 to 2
-    quint8 couleur = 0;         // "Color text console": the log's scheme (1 to 4 show one)
+    bool bipChangement = false;   // "Bip changement IP"
+    bool sauveLog = false;        // "Sauve Log"
+    bool uploadFichier = false;   // "Upload fichier"
+    bool mailAuto = false;        // "Mail Auto"
+    bool modeDebug = false;       // "Mode Debug"
+    bool miseAJourDns = false;    // "Mise a jour DNS"
+    bool demarrageAuto = false;   // "Demarrage auto": Start pressed at launch
+    bool fermerVersIcone = false; // "Fermer vers icone": closing hides to the tray
+    int intervalle = 0;           // "Valeur_Bouton_Tempo": the interval button, 0 to 2
+    quint8 couleur = 0;           // "Color text console": the log's scheme (1 to 4 show one)
     Taille taille = Taille::Complet;
     bool toujoursVisible = false;
     int positionH = 0; // twips, held within ±kTwipsMax
