@@ -55,51 +55,30 @@ void TestEmplacements::emplacements_data()
     QTest::addColumn<QString>("config"); // "" when the call must fail
     QTest::addColumn<QString>("travail");
 
-    QTest::newRow("dossier inscriptible")
-        << ""
-        << "" << true << true << "" << false << "<T>/prog/Corvane.cfg"
-        << "<T>/cwd";
-    QTest::newRow("inscriptible, fichier existant")
-        << ""
-        << "" << true << true << "" << true << "<T>/prog/Corvane.cfg"
-        << "<T>/cwd";
-    QTest::newRow("lecture seule, XDG absents")
-        << ""
-        << "" << true << false << "" << false << "<T>/home/.config/corvane/Corvane.cfg"
-        << "<T>/home/.local/state/corvane";
-    QTest::newRow("lecture seule, XDG posés")
-        << "<T>/xc"
-        << "<T>/xs" << true << false << "" << false << "<T>/xc/corvane/Corvane.cfg"
-        << "<T>/xs/corvane";
-    QTest::newRow("XDG relatifs ignorés")
-        << "xc"
-        << "xs" << true << false << "" << false << "<T>/home/.config/corvane/Corvane.cfg"
-        << "<T>/home/.local/state/corvane";
-    QTest::newRow("XDG sans HOME")
-        << "<T>/xc"
-        << "<T>/xs" << false << false << "" << false << "<T>/xc/corvane/Corvane.cfg"
-        << "<T>/xs/corvane";
-    QTest::newRow("ni XDG ni HOME") << ""
-                                    << "" << false << false << "" << false << ""
-                                    << "";
-    QTest::newRow("XDG sur un fichier") << "<T>/fichier"
-                                        << "" << true << false << "" << false << ""
-                                        << "";
-    QTest::newRow("--config relatif")
-        << ""
-        << "" << true << false << "sub/mon.cfg" << false << "<T>/cwd/sub/mon.cfg"
-        << "<T>/cwd";
-    QTest::newRow("--config absolu, existant")
-        << ""
-        << "" << true << true << "<T>/fichier" << true << "<T>/fichier"
-        << "<T>/cwd";
-    QTest::newRow("--config, dossier absent")
-        << ""
-        << "" << true << true << "absent/mon.cfg" << false << ""
-        << "";
-    QTest::newRow("--config sur un dossier") << ""
-                                             << "" << true << true << "sub" << false << ""
-                                             << "";
+    const auto row = [](const char* nom, const char* xdgConfig, const char* xdgState, bool home,
+                        bool inscriptible, const char* explicite, bool existe, const char* config,
+                        const char* travail) {
+        QTest::newRow(nom) << xdgConfig << xdgState << home << inscriptible << explicite << existe
+                           << config << travail;
+    };
+    const char* prog = "<T>/prog/Corvane.cfg";
+    const char* maison = "<T>/home/.config/corvane/Corvane.cfg";
+    const char* etat = "<T>/home/.local/state/corvane";
+    row("dossier inscriptible", "", "", true, true, "", false, prog, "<T>/cwd");
+    row("lecture seule, XDG absents", "", "", true, false, "", false, maison, etat);
+    row("lecture seule, XDG posés", "<T>/xc", "<T>/xs", true, false, "", false,
+        "<T>/xc/corvane/Corvane.cfg", "<T>/xs/corvane");
+    row("XDG relatifs ignorés", "xc", "xs", true, false, "", false, maison, etat);
+    row("XDG sans HOME", "<T>/xc", "<T>/xs", false, false, "", false, "<T>/xc/corvane/Corvane.cfg",
+        "<T>/xs/corvane");
+    row("ni XDG ni HOME", "", "", false, false, "", false, "", "");
+    row("XDG sur un fichier", "<T>/fichier", "", true, false, "", false, "", "");
+    row("--config relatif", "", "", true, false, "sub/mon.cfg", false, "<T>/cwd/sub/mon.cfg",
+        "<T>/cwd");
+    row("--config absolu, existant", "", "", true, true, "<T>/fichier", true, "<T>/fichier",
+        "<T>/cwd");
+    row("--config, dossier absent", "", "", true, true, "absent/mon.cfg", false, "", "");
+    row("--config sur un dossier", "", "", true, true, "sub", false, "", "");
 }
 
 void TestEmplacements::emplacements()
@@ -117,7 +96,7 @@ void TestEmplacements::emplacements()
     };
     pose("XDG_CONFIG_HOME", xdgConfig);
     pose("XDG_STATE_HOME", xdgState);
-    pose("HOME", home ? QStringLiteral("<T>/home") : QString());
+    pose("HOME", home ? "<T>/home" : QString());
     if (existe) {
         QVERIFY(QDir().mkpath(QFileInfo(t(config)).absolutePath()));
         QFile f(t(config));

@@ -53,7 +53,7 @@ const QHash<QString, Regle>& parNom()
                  return QStringLiteral("refusé");
              }
              // The port a server setting without one gets.
-             return QString::number(lisServeurSmtp(QStringLiteral("h"), portParDefaut(*s)).port);
+             return QString::number(lisServeurSmtp("h", portParDefaut(*s)).port);
          }},
         {"lisServeurSmtp",
          [](const QStringList& e) {
@@ -153,8 +153,7 @@ void TestTexte::contenu_data()
     QTest::newRow("lone LF and lone CR")
         << "a\nb\rc\r\n\nd" << QByteArray("a\r\nb\r\nc\r\n\r\nd\r\n\r\n.\r\n");
     QTest::newRow("dot after lone LF") << "a\n.\n.x" << QByteArray("a\r\n..\r\n..x\r\n\r\n.\r\n");
-    QTest::newRow("windows-1252") << QStringLiteral("é € ÿ")
-                                  << QByteArray("\xe9 \x80 \xff\r\n\r\n.\r\n");
+    QTest::newRow("windows-1252") << "é € ÿ" << QByteArray("\xe9 \x80 \xff\r\n\r\n.\r\n");
 }
 
 void TestTexte::contenu()
@@ -172,13 +171,12 @@ namespace {
 // RFC 2047 read back: a header value (after "Nom:") made only of encoded words, unfolded.
 QString decode(const QString& valeur)
 {
-    static const QRegularExpression mot(QStringLiteral("^=\\?UTF-8\\?B\\?([A-Za-z0-9+/=]*)\\?=$"));
+    static const QRegularExpression mot("^=\\?UTF-8\\?B\\?([A-Za-z0-9+/=]*)\\?=$");
     QByteArray utf8;
-    for (const QString& m :
-         valeur.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
+    for (const QString& m : valeur.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts)) {
         const auto r = mot.match(m);
         if (!r.hasMatch()) {
-            return QStringLiteral("<not an encoded word: ") + m + QLatin1Char('>');
+            return "<not an encoded word: " + m + QLatin1Char('>');
         }
         utf8 += QByteArray::fromBase64(r.captured(1).toLatin1());
     }
@@ -208,18 +206,18 @@ void TestTexte::entete()
 {
     QFETCH(QString, valeur);
     QFETCH(QString, ligne);
-    const QString l = ligneEntete(QStringLiteral("Subject"), valeur);
+    const QString l = ligneEntete("Subject", valeur);
     if (!ligne.isNull()) {
         QCOMPARE(l, ligne);
         return;
     }
-    QVERIFY(l.startsWith(QStringLiteral("Subject: =?UTF-8?B?")));
-    for (const QString& physique : l.split(QStringLiteral("\r\n"))) {
+    QVERIFY(l.startsWith("Subject: =?UTF-8?B?"));
+    for (const QString& physique : l.split("\r\n")) {
         QVERIFY2(physique.size() <= 76, qPrintable(physique));
     }
     QCOMPARE(decode(l.mid(8)), valeur);
     // Each word holds whole characters: none decodes to broken UTF-8.
-    for (const QString& mot : l.mid(9).split(QRegularExpression(QStringLiteral("\\s+")))) {
+    for (const QString& mot : l.mid(9).split(QRegularExpression("\\s+"))) {
         QVERIFY(!decode(mot).contains(QChar::ReplacementCharacter));
     }
 }
@@ -227,15 +225,14 @@ void TestTexte::entete()
 void TestTexte::messageId()
 {
     const QDateTime t(QDate(2026, 12, 5), QTime(6, 45), QTimeZone("Europe/Paris"));
-    const QString a = nouveauMessageId(QStringLiteral("veille@mail.example.org"), t);
-    QVERIFY2(
-        QRegularExpression(QStringLiteral("^<20261205054500\\.[0-9a-f]{16}@mail\\.example\\.org>$"))
-            .match(a)
-            .hasMatch(),
-        qPrintable(a));
-    QVERIFY(a != nouveauMessageId(QStringLiteral("veille@mail.example.org"), t));
-    QVERIFY(nouveauMessageId(QString(), t).endsWith(QStringLiteral("@localhost>")));
-    QVERIFY(nouveauMessageId(QStringLiteral("x@a b>\r\n"), t).endsWith(QStringLiteral("@ab>")));
+    const QString a = nouveauMessageId("veille@mail.example.org", t);
+    QVERIFY2(QRegularExpression("^<20261205054500\\.[0-9a-f]{16}@mail\\.example\\.org>$")
+                 .match(a)
+                 .hasMatch(),
+             qPrintable(a));
+    QVERIFY(a != nouveauMessageId("veille@mail.example.org", t));
+    QVERIFY(nouveauMessageId(QString(), t).endsWith("@localhost>"));
+    QVERIFY(nouveauMessageId("x@a b>\r\n", t).endsWith("@ab>"));
 }
 
 QTEST_GUILESS_MAIN(TestTexte)

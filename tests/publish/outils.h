@@ -1,35 +1,13 @@
 #pragma once
-// What the publishing tests share: a fresh working directory, as the program runs in, whole
-// files in and out, and what a publication reports, as the console log would hold it.
+// What the publishing tests share besides the file helpers: what a publication reports, as the
+// console log would hold it.
 
+#include "support/fichiers.h"
 #include "watch/services.h"
 
-#include <QDir>
-#include <QFile>
 #include <QStringList>
-#include <QTemporaryDir>
 
 namespace corvane::test {
-
-// The working directory for one test; the old one comes back when it goes.
-struct DossierDeTravail {
-    QTemporaryDir dossier;
-    QString ancien = QDir::currentPath();
-    bool ok = dossier.isValid() && QDir::setCurrent(dossier.path());
-    ~DossierDeTravail() { QDir::setCurrent(ancien); }
-};
-
-inline QByteArray lit(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-inline bool ecrit(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
 
 // Each entry on a line of its own, the upload's dots appended where they fall.
 struct Journal {

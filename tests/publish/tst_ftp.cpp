@@ -1,19 +1,18 @@
 // Uploads against real servers on 127.0.0.1: pyftpdlib in plain FTP and in explicit TLS,
-// asyncssh's SFTP, a server that never answers and a port where nothing listens. What lands on
-// the server, the console text with the reason of each failure, and the password that never
-// shows.
+// asyncssh's SFTP, a scripted server that never answers or trickles its reply, and a port where
+// nothing listens. What lands on the server, the console text with the reason of each failure,
+// and the password that never shows.
 
 #include "config/parametres.h"
 #include "publish/outils.h"
 #include "publish/publication.h"
+#include "support/fakesmtp.h"
 #include "support/peers.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -26,14 +25,14 @@ using namespace corvane::test;
 
 namespace {
 
-const QString kIp = QStringLiteral("203.0.113.7");
-const QString kUser = QStringLiteral("webmaster");
+const QString kIp = "203.0.113.7";
+const QString kUser = "webmaster";
 // The server's password, with the characters an FTP URL gives a meaning to.
 const char* const kMotDePasse = "p:a@s/s%23";
 
 QString entree(const QString& libelle)
 {
-    return QStringLiteral("\n") + libelle + QStringLiteral("\n");
+    return "\n" + libelle + "\n";
 }
 
 // The FTP account of the settings.
@@ -43,8 +42,8 @@ DemandeFtp compte(quint16 port, const QString& motDePasse)
     d.utilisateur = kUser;
     d.motDePasse = motDePasse;
     d.hebergeur = QStringLiteral("127.0.0.1:%1").arg(port);
-    d.fichierLocal = QStringLiteral("date.php");
-    d.cheminDistant = QStringLiteral("/date.php");
+    d.fichierLocal = "date.php";
+    d.cheminDistant = "/date.php";
     d.delaiConnexionSec = 5;
     d.delaiBlocageSec = 10;
     return d;
@@ -64,10 +63,10 @@ void changement(Publication& pub, const QString& ip, const DemandeFtp& d)
 // one.
 QHash<QString, QString> reglages(const QString& texte)
 {
-    QHash<QString, QString> r{{QStringLiteral("utilisateur"), kUser},
-                              {QStringLiteral("motDePasse"), QString::fromLatin1(kMotDePasse)},
-                              {QStringLiteral("chemin"), QStringLiteral("/date.php")},
-                              {QStringLiteral("local"), QStringLiteral("date.php")}};
+    QHash<QString, QString> r{{"utilisateur", kUser},
+                              {"motDePasse", QString::fromLatin1(kMotDePasse)},
+                              {"chemin", "/date.php"},
+                              {"local", "date.php"}};
     for (const QString& paire : texte.split(u';', Qt::SkipEmptyParts)) {
         r.insert(paire.section(u'=', 0, 0), paire.section(u'=', 1));
     }
@@ -127,7 +126,8 @@ void TestFtp::cleanup()
 
 void TestFtp::envoi_data()
 {
-    QTest::addColumn<QString>("serveur"); // ftp, ftps, sftp, silencieux (never answers), arrete
+    // ftp, ftps, sftp, silencieux (never answers), goutte (trickles after the login), arrete
+    QTest::addColumn<QString>("serveur");
     QTest::addColumn<QString>("reglages");
     QTest::addColumn<QString>("points"); // the dots before the entry; "." alone: not connected
     QTest::addColumn<QString>("entree"); // the entry, or its start
@@ -148,6 +148,9 @@ void TestFtp::envoi_data()
         "Erreur de connexion : connexion impossible : ");
     row("ftp, server never answers", "silencieux", "", injoignable,
         "Erreur de connexion : délai dépassé : ");
+    // Each byte that comes is no reply: the wait is not drawn out by them.
+    row("ftp, reply trickling past the wait", "goutte", "", refuse,
+        "Erreur fichier ftp! : délai dépassé : ");
 
     row("ftps", "ftps", "protocole=ftps;certificat=ca", ok, "Transfert : OK");
     // The server's refusal quotes the password it was given.
@@ -196,112 +199,91 @@ void TestFtp::envoi()
     QFETCH(QString, points);
     QFETCH(QString, entree);
     const QHash<QString, QString> r = ::reglages(reglages);
-    const QString chemin = r[QStringLiteral("chemin")];
-
-    if (r.contains(QStringLiteral("dossier"))) {
-        QVERIFY(QDir(serveur_->path()).mkdir(r[QStringLiteral("dossier")]));
+    if (r.contains("dossier")) {
+        QVERIFY(QDir(serveur_->path()).mkdir(r["dossier"]));
     }
     Peer pair;
-    QTcpServer silencieux;
-    QList<QTcpSocket*> acceptes;
-    quint16 port = freePort(); // nothing listens there
+    FakeSmtp scripte; // a line server: "silencieux" says nothing, "goutte" logs in and trickles
     const QDir maison(maison_->path());
     const QString pw = QString::fromLatin1(kMotDePasse);
-    const auto script = [&](const char* nom, const QStringList& fin) {
-        return QStringList{sourcePath(QStringLiteral("tests/publish/") + QLatin1String(nom)),
-                           QStringLiteral("{port}"), kUser, pw, serveur_->path()} +
-               fin;
-    };
+    const QStringList compte{"{port}", kUser, pw, serveur_->path()};
     QStringList arguments;
-    if (serveur == QStringLiteral("ftp")) {
-        arguments =
-            QStringLiteral("-m pyftpdlib -i 127.0.0.1 -p {port} -w -u").split(u' ') +
-            QStringList{kUser, QStringLiteral("-P"), pw, QStringLiteral("-d"), serveur_->path()};
-    } else if (serveur == QStringLiteral("ftps")) {
-        arguments = script("ftps_peer.py", {certificats_.cert, certificats_.cle});
-    } else if (serveur == QStringLiteral("sftp")) {
-        arguments = script("sftp_peer.py", {maison.filePath(QStringLiteral("empreinte")),
-                                            maison.filePath(QStringLiteral("cle.pub"))});
+    if (serveur == u"ftp") {
+        arguments = QString("-m pyftpdlib -i 127.0.0.1 -p {port} -w -d").split(u' ') +
+                    QStringList{serveur_->path(), "-u", kUser, "-P", pw};
+    } else if (serveur == u"ftps") {
+        arguments = QStringList{sourcePath("tests/publish/ftps_peer.py")} + compte +
+                    QStringList{certificats_.cert, certificats_.cle};
+    } else if (serveur == u"sftp") {
+        arguments = QStringList{sourcePath("tests/publish/sftp_peer.py")} + compte +
+                    QStringList{maison.filePath("empreinte"), maison.filePath("cle.pub")};
     }
+    quint16 port = freePort(); // "arrete": nothing listens there
     if (!arguments.isEmpty()) {
-        QVERIFY2(pair.start(QStringLiteral("/usr/bin/python3"), arguments),
-                 qPrintable(pair.error()));
+        QVERIFY2(pair.start("/usr/bin/python3", arguments), qPrintable(pair.error()));
         port = pair.port();
-    } else if (serveur == QStringLiteral("silencieux")) {
-        QVERIFY(silencieux.listen(QHostAddress::LocalHost, 0));
-        connect(&silencieux, &QTcpServer::newConnection, this, [&] {
-            while (QTcpSocket* s = silencieux.nextPendingConnection()) {
-                acceptes.append(s); // kept open, never spoken to
-            }
-        });
-        port = silencieux.serverPort();
+    } else if (serveur != u"arrete") {
+        QVERIFY(scripte.ecoute());
+        if (serveur == u"goutte") {
+            scripte.ajouteScript({"220 ftp\r\n", "331 mot de passe\r\n", "230 entré\r\n",
+                                  "257 \"/\"\r\n", "250-z" + QByteArray("|z").repeated(200)});
+        }
+        port = scripte.adresse().section(u':', 1).toUShort();
     }
-    const QString empreinte =
-        QString::fromLatin1(lit(maison.filePath(QStringLiteral("empreinte"))));
-    if (r.contains(QStringLiteral("hotesConnus"))) {
-        QVERIFY(maison.mkdir(QStringLiteral(".ssh")));
-        QVERIFY(ecrit(maison.filePath(QStringLiteral(".ssh/known_hosts")),
-                      "[127.0.0.1]:" + QByteArray::number(port) + ' ' +
-                          lit(maison.filePath(QStringLiteral("cle.pub")))));
+    const QString empreinte = QString::fromLatin1(lit(maison.filePath("empreinte")));
+    if (r.contains("hotesConnus")) {
+        QVERIFY(maison.mkdir(".ssh"));
+        QVERIFY(
+            ecrit(maison.filePath(".ssh/known_hosts"), "[127.0.0.1]:" + QByteArray::number(port) +
+                                                           ' ' + lit(maison.filePath("cle.pub"))));
     }
 
-    QVERIFY(ecrit(QStringLiteral("date1.php"),
-                  "<?php $start = 1; $stop = 2; ?>\r\n<p>\xe9t\xe9</p>\r\n"));
-    const QString local = r[QStringLiteral("local")];
-    if (local == QStringLiteral("fifo.php")) {
-        QCOMPARE(::mkfifo("fifo.php", 0600), 0);
-    }
-    if (local == QStringLiteral("gros.php")) {
-        QFile gros(local);
-        QVERIFY(gros.open(QIODevice::WriteOnly) && gros.resize(kTailleMaxEnvoi + 1));
-    }
+    QVERIFY(ecrit("date1.php", "<?php $start = 1; $stop = 2; ?>\r\n<p>\xe9t\xe9</p>\r\n"));
+    const QString local = r["local"];
+    QVERIFY(local != u"fifo.php" || ::mkfifo("fifo.php", 0600) == 0);
+    QFile gros("gros.php");
+    QVERIFY(local != u"gros.php" ||
+            (gros.open(QIODevice::WriteOnly) && gros.resize(kTailleMaxEnvoi + 1)));
     Parametres p;
-    p.NomDomaine = r[QStringLiteral("utilisateur")];
-    p.MotDePasseFtp = r[QStringLiteral("motDePasse")];
+    p.NomDomaine = r["utilisateur"];
+    p.MotDePasseFtp = r["motDePasse"];
     p.FtpHebergeur = QStringLiteral("127.0.0.1:%1").arg(port);
     p.FichierATransferer = local;
-    p.EmplacementFichier = chemin;
-    p.ProtocoleFtp = r[QStringLiteral("protocole")];
-    p.EmpreinteHote =
-        QString(r[QStringLiteral("empreinte")]).replace(QStringLiteral("{empreinte}"), empreinte);
-    const QString certificat = r[QStringLiteral("certificat")];
-    p.CertificatFtp = certificat == QStringLiteral("ca")      ? certificats_.ca
-                      : certificat == QStringLiteral("autre") ? certificats_.autreCa
-                                                              : certificat;
+    p.EmplacementFichier = r["chemin"];
+    p.ProtocoleFtp = r["protocole"];
+    p.EmpreinteHote = QString(r["empreinte"]).replace("{empreinte}", empreinte);
+    const QHash<QString, QString> ca{{"ca", certificats_.ca}, {"autre", certificats_.autreCa}};
+    p.CertificatFtp = ca.value(r["certificat"], r["certificat"]);
     DemandeFtp d = demandeFtp(p);
-    d.delaiConnexionSec = 3;
-    d.delaiBlocageSec = 3;
-    auto pub = std::make_unique<Publication>();
-    Journal journal(*pub);
+    d.delaiConnexionSec = d.delaiBlocageSec = 3;
+    Publication pub;
+    Journal journal(pub);
 
     QElapsedTimer duree;
     duree.start();
-    changement(*pub, kIp, d);
+    changement(pub, kIp, d);
     QTRY_VERIFY_WITH_TIMEOUT(!journal.entrees.isEmpty(), 30000);
     const qint64 attente = duree.elapsed();
-    QTRY_VERIFY_WITH_TIMEOUT(!pub->envoi().occupe(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!pub.envoi().occupe(), 5000);
     QCOMPARE(journal.entrees.size(), 1);
     const QString obtenue = journal.entrees[0];
-    QVERIFY2(obtenue.startsWith(entree.replace(QStringLiteral("{empreinte}"), empreinte)),
-             qPrintable(obtenue));
+    QVERIFY2(obtenue.startsWith(entree.replace("{empreinte}", empreinte)), qPrintable(obtenue));
     QCOMPARE(journal.texte, points + ::entree(obtenue));
     QVERIFY2(attente < 20000, "the upload was not bounded by its time-outs");
-    if (points == QStringLiteral(".")) {
+    if (points == u".") {
         QVERIFY2(attente < 1000, qPrintable(QString::number(attente)));
         QTest::qWait(100);
-        QVERIFY(acceptes.isEmpty());
+        QVERIFY(scripte.connexions.isEmpty());
     }
 
-    const QString distant = serveur_->path() + QLatin1Char('/') + chemin;
-    if (obtenue == QStringLiteral("Transfert : OK")) {
-        QCOMPARE(lit(distant), lit(QStringLiteral("date.php")));
+    const QString distant = serveur_->path() + u'/' + p.EmplacementFichier;
+    if (obtenue == u"Transfert : OK") {
+        QCOMPARE(lit(distant), lit("date.php"));
     } else {
         QVERIFY(!QFile::exists(distant));
-        QVERIFY(obtenue.endsWith(QStringLiteral(" : ") + pub->envoi().derniereErreur()));
+        QVERIFY(obtenue.endsWith(" : " + pub.envoi().derniereErreur()));
     }
     QVERIFY(!journal.texte.contains(p.MotDePasseFtp));
-    pub.reset();
-    qDeleteAll(acceptes);
 }
 
 // Changes that come during a slow upload wait for it; only the newest page goes next, as it
@@ -313,36 +295,34 @@ void TestFtp::envoiLentEtChangements()
     QVERIFY2(demarreLent(ftp, "40000"), qPrintable(ftp.error()));
     // About three seconds of upload at the server's pace.
     const QByteArray gabarit = QByteArray(120000, 'x') + "\r\n";
-    QVERIFY(ecrit(QStringLiteral("date1.php"), gabarit));
-    const DemandeFtp d = compte(ftp.port(), QStringLiteral("pw"));
+    QVERIFY(ecrit("date1.php", gabarit));
+    const DemandeFtp d = compte(ftp.port(), "pw");
     Publication pub;
     Journal journal(pub);
 
-    changement(pub, QStringLiteral("198.51.100.1"), d);
-    QTRY_VERIFY_WITH_TIMEOUT(journal.texte.contains(QStringLiteral("Transfert ftp")), 10000);
-    changement(pub, QStringLiteral("198.51.100.2"), d);
-    QVERIFY(QFile::remove(QStringLiteral("date1.php")));
-    QVERIFY(pub.ecrit_ip_actu(QStringLiteral("198.51.100.3")));
-    QVERIFY(!pub.prepare_page(QStringLiteral("198.51.100.3")));
+    changement(pub, "198.51.100.1", d);
+    QTRY_VERIFY_WITH_TIMEOUT(journal.texte.contains("Transfert ftp"), 10000);
+    changement(pub, "198.51.100.2", d);
+    QVERIFY(QFile::remove("date1.php"));
+    QVERIFY(pub.ecrit_ip_actu("198.51.100.3"));
+    QVERIFY(!pub.prepare_page("198.51.100.3"));
     pub.envoi_ftp(d);
-    QVERIFY(ecrit(QStringLiteral("date1.php"), gabarit));
-    changement(pub, QStringLiteral("198.51.100.4"), d);
-    const QByteArray derniere = lit(QStringLiteral("date.php"));
+    QVERIFY(ecrit("date1.php", gabarit));
+    changement(pub, "198.51.100.4", d);
+    const QByteArray derniere = lit("date.php");
     QVERIFY(derniere.contains("198.51.100.4:81/"));
     // The file changes before its upload starts (the owner's editor, a later change).
-    QVERIFY(ecrit(QStringLiteral("date.php"), "autre page\r\n"));
+    QVERIFY(ecrit("date.php", "autre page\r\n"));
     QVERIFY(pub.envoi().occupe() && pub.envoi().enAttente());
 
     QTRY_VERIFY_WITH_TIMEOUT(journal.entrees.size() == 3, 40000);
     QTRY_VERIFY_WITH_TIMEOUT(!pub.envoi().occupe(), 5000);
-    QCOMPARE(journal.entrees,
-             (QStringList{QStringLiteral("Page non publiée : date1.php absent"),
-                          QStringLiteral("Transfert : OK"), QStringLiteral("Transfert : OK")}));
-    QVERIFY(journal.texte.endsWith(entree(QStringLiteral("Transfert : OK")) +
-                                   QStringLiteral("..Transfert ftp .........") +
-                                   entree(QStringLiteral("Transfert : OK"))));
-    QCOMPARE(lit(serveur_->path() + QStringLiteral("/date.php")), derniere);
-    QTRY_COMPARE_WITH_TIMEOUT(lit(QStringLiteral("recus.txt")).count('\n'), 2, 5000);
+    QCOMPARE(journal.entrees, (QStringList{"Page non publiée : date1.php absent", "Transfert : OK",
+                                           "Transfert : OK"}));
+    QVERIFY(journal.texte.endsWith(entree("Transfert : OK") + "..Transfert ftp ........." +
+                                   entree("Transfert : OK")));
+    QCOMPARE(lit(serveur_->path() + "/date.php"), derniere);
+    QTRY_COMPARE_WITH_TIMEOUT(lit("recus.txt").count('\n'), 2, 5000);
 }
 
 // The main window going away in the middle of an upload stops it and joins the worker at once.
@@ -350,13 +330,13 @@ void TestFtp::arretPendantEnvoi()
 {
     Peer ftp;
     QVERIFY2(demarreLent(ftp, "20000"), qPrintable(ftp.error()));
-    QVERIFY(ecrit(QStringLiteral("date1.php"), QByteArray(400000, 'x')));
+    QVERIFY(ecrit("date1.php", QByteArray(400000, 'x')));
     auto fenetre = std::make_unique<QObject>(); // the main window owns the publication
     QPointer<Publication> pub = new Publication(fenetre.get());
     Journal journal(*pub);
 
-    changement(*pub, kIp, compte(ftp.port(), QStringLiteral("pw")));
-    QTRY_VERIFY_WITH_TIMEOUT(journal.texte.contains(QStringLiteral("Transfert ftp")), 10000);
+    changement(*pub, kIp, compte(ftp.port(), "pw"));
+    QTRY_VERIFY_WITH_TIMEOUT(journal.texte.contains("Transfert ftp"), 10000);
     QElapsedTimer duree;
     duree.start();
     fenetre.reset();
@@ -364,16 +344,15 @@ void TestFtp::arretPendantEnvoi()
     QVERIFY2(duree.elapsed() < 3000, qPrintable(QString::number(duree.elapsed())));
     QTest::qWait(200); // no report may arrive for an object that is gone
     QVERIFY(journal.entrees.isEmpty());
-    QVERIFY(!QFile::exists(QStringLiteral("recus.txt")));
+    QVERIFY(!QFile::exists("recus.txt"));
 }
 
 // The slow server notes each whole upload it received in "recus.txt".
 bool TestFtp::demarreLent(Peer& ftp, const char* octetsParSeconde)
 {
-    return ftp.start(QStringLiteral("/usr/bin/python3"),
-                     {sourcePath(QStringLiteral("tests/publish/ftp_lent.py")),
-                      QStringLiteral("{port}"), kUser, QStringLiteral("pw"), serveur_->path(),
-                      QDir::current().absoluteFilePath(QStringLiteral("recus.txt")),
+    return ftp.start("/usr/bin/python3",
+                     {sourcePath("tests/publish/ftp_lent.py"), "{port}", kUser, "pw",
+                      serveur_->path(), QDir::current().absoluteFilePath("recus.txt"),
                       QString::fromLatin1(octetsParSeconde)});
 }
 

@@ -53,18 +53,17 @@ void TestPageFiles::page_data()
     QTest::addColumn<QByteArray>("item8");
     QTest::addColumn<QByteArray>("gabarit");
     QTest::newRow("ipv4, rtf-like template with LF only, no final line break")
-        << QStringLiteral("203.0.113.7") << QByteArray("203.0.113.7")
+        << "203.0.113.7" << QByteArray("203.0.113.7")
         << QByteArray("{\\rtf1\\ansi {\\fonttbl {\\f0 Arial;}}\nBonjour\\par\n}");
     QTest::newRow("ipv6 in brackets, windows-1252 and NUL in the template")
-        << QStringLiteral("2001:db8:85a3::8a2e:370:7334")
-        << QByteArray("[2001:db8:85a3::8a2e:370:7334]")
+        << "2001:db8:85a3::8a2e:370:7334" << QByteArray("[2001:db8:85a3::8a2e:370:7334]")
         << QByteArrayLiteral("<p>\xe9t\xe9 \x80 \x81\x8d\0</p>\r\n");
     // Nothing may end the PHP string, start a variable or leave the attribute.
     QTest::newRow("hostile answer, empty template")
-        << QStringLiteral("1.2.3.4\"\\${x} ?><") + QChar(0)
+        << QString("1.2.3.4\"\\${x} ?><") + QChar(0)
         << QByteArray("1.2.3.4%22%5C%24%7Bx%7D%20%3F%3E%3C%00") << QByteArray();
     QTest::newRow("windows-1252 answer")
-        << QStringLiteral("é€") << QByteArray("%E9%80") << QByteArray("<p>page</p>\r\n");
+        << "é€" << QByteArray("%E9%80") << QByteArray("<p>page</p>\r\n");
 }
 
 // "ip_actu" byte for byte; "date.php" is the template's bytes then the fragment's, whatever
@@ -74,15 +73,15 @@ void TestPageFiles::page()
     QFETCH(QString, ip);
     QFETCH(QByteArray, item8);
     QFETCH(QByteArray, gabarit);
-    QVERIFY(ecrit(QStringLiteral("date1.php"), gabarit));
+    QVERIFY(ecrit("date1.php", gabarit));
     Publication pub;
     Journal journal(pub);
     QVERIFY(pub.ecrit_ip_actu(ip));
     QVERIFY(pub.prepare_page(ip));
     QVERIFY(journal.entrees.isEmpty());
-    QCOMPARE(lit(QStringLiteral("ip_actu")), attendu(item8));
-    QCOMPARE(lit(QStringLiteral("date.php")), gabarit + attendu(item8));
-    QCOMPARE(lit(QStringLiteral("date1.php")), gabarit);
+    QCOMPARE(lit("ip_actu"), attendu(item8));
+    QCOMPARE(lit("date.php"), gabarit + attendu(item8));
+    QCOMPARE(lit("date1.php"), gabarit);
 }
 
 void TestPageFiles::pageNonPubliee_data()
@@ -95,14 +94,12 @@ void TestPageFiles::pageNonPubliee_data()
                         const QStringList& entrees) {
         QTest::newRow(nom) << QString::fromLatin1(dossier) << gabarit << entrees;
     };
-    row("template missing", "", false, {QStringLiteral("Page non publiée : date1.php absent")});
-    row("template unreadable", "date1.php", false,
-        {QStringLiteral("Page non publiée : date1.php illisible (")});
-    row("page not writable", "date.php", true,
-        {QStringLiteral("Page non publiée : date.php non écrit (")});
+    row("template missing", "", false, {"Page non publiée : date1.php absent"});
+    row("template unreadable", "date1.php", false, {"Page non publiée : date1.php illisible ("});
+    row("page not writable", "date.php", true, {"Page non publiée : date.php non écrit ("});
     row("fragment not writable", "ip_actu", true,
-        {QStringLiteral("Fichier ip_actu non écrit : "),
-         QStringLiteral("Page non publiée : ip_actu non écrit pour l'adresse actuelle")});
+        {"Fichier ip_actu non écrit : ",
+         "Page non publiée : ip_actu non écrit pour l'adresse actuelle"});
 }
 
 // A page that cannot be built is said, the old page stays, and nothing is sent after it.
@@ -111,25 +108,25 @@ void TestPageFiles::pageNonPubliee()
     QFETCH(QString, dossier);
     QFETCH(bool, gabarit);
     QFETCH(QStringList, entrees);
-    QVERIFY(ecrit(QStringLiteral("date.php"), "ancienne page\r\n"));
-    QVERIFY(ecrit(QStringLiteral("ip_actu"), attendu("198.51.100.1"))); // an earlier change's
-    QVERIFY(!gabarit || ecrit(QStringLiteral("date1.php"), "gabarit\r\n"));
+    QVERIFY(ecrit("date.php", "ancienne page\r\n"));
+    QVERIFY(ecrit("ip_actu", attendu("198.51.100.1"))); // an earlier change's
+    QVERIFY(!gabarit || ecrit("date1.php", "gabarit\r\n"));
     QVERIFY(dossier.isEmpty() || (QFile::remove(dossier), QDir().mkdir(dossier)));
 
     Publication pub;
     Journal journal(pub);
-    const QString ip = QStringLiteral("203.0.113.7");
+    const QString ip = "203.0.113.7";
     QCOMPARE(pub.ecrit_ip_actu(ip), dossier != u"ip_actu");
     QVERIFY(!pub.prepare_page(ip));
     QCOMPARE(journal.entrees.size(), entrees.size());
     for (qsizetype i = 0; i < entrees.size(); ++i) {
         QVERIFY2(journal.entrees[i].startsWith(entrees[i]), qPrintable(journal.entrees[i]));
     }
-    QVERIFY(dossier == u"date.php" || lit(QStringLiteral("date.php")) == "ancienne page\r\n");
+    QVERIFY(dossier == u"date.php" || lit("date.php") == "ancienne page\r\n");
     DemandeFtp d;
-    d.hebergeur = QStringLiteral("127.0.0.1:1");
-    d.fichierLocal = QStringLiteral("date.php");
-    d.cheminDistant = QStringLiteral("/date.php");
+    d.hebergeur = "127.0.0.1:1";
+    d.fichierLocal = "date.php";
+    d.cheminDistant = "/date.php";
     pub.envoi_ftp(d);
     QVERIFY(!pub.envoi().occupe());
     QCOMPARE(journal.entrees.size(), entrees.size());
@@ -140,21 +137,21 @@ void TestPageFiles::fenetreApresAssemblage()
 {
     Publication pub;
     const auto change = [&](const QByteArray& gabarit, const QString& ip) {
-        QVERIFY(ecrit(QStringLiteral("date1.php"), gabarit));
+        QVERIFY(ecrit("date1.php", gabarit));
         QVERIFY(pub.ecrit_ip_actu(ip));
         QVERIFY(pub.prepare_page(ip));
     };
-    change("v1\r\n", QStringLiteral("203.0.113.7"));
+    change("v1\r\n", "203.0.113.7");
     ReadFileTxtWindow w(pub);
     // The template changes between two changes of address: the page follows it.
     const QByteArray gabarit = "<p>\xe9t\xe9</p>\r\n";
-    change(gabarit, QStringLiteral("2001:db8::1"));
+    change(gabarit, "2001:db8::1");
     QVERIFY(w.RichTextBox3->text().isEmpty()); // a hidden window fills its boxes when shown
     w.show();
     QCOMPARE(w.RichTextBox1->text(), fromAnsi(gabarit));
     QCOMPARE(w.RichTextBox2->text(), fromAnsi(attendu("[2001:db8::1]")));
     QCOMPARE(w.RichTextBox3->text(), fromAnsi(gabarit + attendu("[2001:db8::1]")));
-    change("v3\r\n", QStringLiteral("203.0.113.9"));
+    change("v3\r\n", "203.0.113.9");
     QCOMPARE(w.RichTextBox3->text(), fromAnsi("v3\r\n" + attendu("203.0.113.9")));
 }
 

@@ -2,6 +2,7 @@
 // Recording fakes of the platform layers and of the services the watch engine drives. The
 // services answer only when the test says so: what runs "later" runs when the test decides.
 
+#include "dns/miseajourdns.h"
 #include "platform/platform.h"
 #include "watch/services.h"
 
@@ -122,6 +123,14 @@ public:
     int inits = 0;
     void InitSmtp(const ReglagesMail&) override { ++inits; }
     void BoucleSend(const QString&, const QString& ip) override { trace("mail " + ip); }
+};
+
+// An update ends when the test emits termine().
+class FakeDns : public MiseAJourDns {
+public:
+    Trace trace;
+    FakeDns() : MiseAJourDns(nullptr) {}
+    void miseAJour(const ReglagesDns&, const QString& adresse) override { trace("dns " + adresse); }
 };
 
 class FakePublication : public ServicePublication {

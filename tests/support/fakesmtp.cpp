@@ -50,12 +50,12 @@ void FakeSmtp::nouvelleConnexion()
             if (reponse.isEmpty() || reponse == kFerme) {
                 return;
             }
-            const qsizetype coupe = reponse.indexOf('|');
-            socket->write(coupe < 0 ? reponse : reponse.left(coupe));
-            if (coupe >= 0) {
-                socket->flush();
-                QTimer::singleShot(
-                    50, socket, [socket, suite = reponse.mid(coupe + 1)] { socket->write(suite); });
+            const QList<QByteArray> morceaux = reponse.split('|');
+            socket->write(morceaux[0]);
+            socket->flush();
+            for (qsizetype k = 1; k < morceaux.size(); ++k) {
+                QTimer::singleShot(50 * int(k), socket,
+                                   [socket, m = morceaux[k]] { socket->write(m); });
             }
         };
         connect(socket, &QTcpSocket::readyRead, this, [this, socket, etat, i, repond] {

@@ -16,8 +16,8 @@ namespace corvane::test {
 class FakeSmtp : public QObject {
     Q_OBJECT
 public:
-    // A reply is sent as is: one reply, several at once, or nothing (empty); what follows a
-    // "|" goes 50 ms later, as a packet of its own. kFerme hangs up.
+    // A reply is sent as is: one reply, several at once, or nothing (empty); each piece after
+    // a "|" goes 50 ms after the one before it, as a packet of its own. kFerme hangs up.
     using Script = QList<QByteArray>;
     static inline const QByteArray kFerme = QByteArrayLiteral("<ferme>");
     // What a server that takes the mail answers to the plain dialogue, one reply per step:

@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QHostAddress>
+#include <QJsonDocument>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -86,37 +87,21 @@ void Peer::stop()
     process_.reset();
 }
 
-bool startPhp(Peer& peer, const QString& docRoot)
-{
-    return peer.start(
-        QStringLiteral("php"),
-        {QStringLiteral("-S"), QStringLiteral("127.0.0.1:{port}"), QStringLiteral("-t"), docRoot});
-}
-
 namespace {
 
-bool openssl(const QStringList& args, const QString& dir, QString& erreur)
+// openssl with its arguments, one string split at spaces, run in dir.
+bool openssl(const QString& args, const QString& dir, QString& erreur)
 {
     QProcess p;
     p.setWorkingDirectory(dir);
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QStringLiteral("openssl"), args);
+    p.start(QStringLiteral("openssl"), args.split(u' '));
     if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        erreur = QStringLiteral("openssl ") + args.join(u' ') + QStringLiteral(": ") +
+        erreur = QStringLiteral("openssl ") + args + QStringLiteral(": ") +
                  QString::fromLocal8Bit(p.readAll());
         return false;
     }
     return true;
-}
-
-bool autorite(const QString& dir, const QString& nom, QString& erreur)
-{
-    return openssl({QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                    QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
-                    QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=") + nom,
-                    QStringLiteral("-keyout"), nom + QStringLiteral(".key"),
-                    QStringLiteral("-out"), nom + QStringLiteral(".pem")},
-                   dir, erreur);
 }
 
 } // namespace
@@ -124,7 +109,6 @@ bool autorite(const QString& dir, const QString& nom, QString& erreur)
 Certificats fabriqueCertificats(const QString& dir)
 {
     Certificats c;
-    QString& e = c.erreur;
     QFile ext(dir + QStringLiteral("/ext.cnf"));
     if (!ext.open(QIODevice::WriteOnly) ||
         ext.write("subjectAltName=IP:127.0.0.1,IP:::1,DNS:localhost\n"
@@ -134,37 +118,41 @@ Certificats fabriqueCertificats(const QString& dir)
         return c;
     }
     ext.close();
-    if (!autorite(dir, QStringLiteral("ca-test"), e) ||
-        !autorite(dir, QStringLiteral("autre-ca"), e) ||
-        !openssl({QStringLiteral("req"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-                  QStringLiteral("-nodes"), QStringLiteral("-subj"), QStringLiteral("/CN=localhost"),
-                  QStringLiteral("-keyout"), QStringLiteral("serveur.key"), QStringLiteral("-out"),
-                  QStringLiteral("serveur.csr")},
-                 dir, e) ||
-        !openssl({QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
-                  QStringLiteral("serveur.csr"), QStringLiteral("-CA"), QStringLiteral("ca-test.pem"),
-                  QStringLiteral("-CAkey"), QStringLiteral("ca-test.key"),
-                  QStringLiteral("-CAcreateserial"), QStringLiteral("-days"), QStringLiteral("2"),
-                  QStringLiteral("-extfile"), QStringLiteral("ext.cnf"), QStringLiteral("-out"),
-                  QStringLiteral("serveur.pem")},
-                 dir, e)) {
-        return c;
+    const QString ca = QStringLiteral("req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=%1 "
+                                      "-keyout %1.key -out %1.pem");
+    if (openssl(ca.arg(QStringLiteral("ca-test")), dir, c.erreur) &&
+        openssl(ca.arg(QStringLiteral("autre-ca")), dir, c.erreur) &&
+        openssl(QStringLiteral("req -newkey rsa:2048 -nodes -subj /CN=localhost -keyout "
+                               "serveur.key -out serveur.csr"),
+                dir, c.erreur) &&
+        openssl(QStringLiteral("x509 -req -in serveur.csr -CA ca-test.pem -CAkey ca-test.key "
+                               "-CAcreateserial -days 2 -extfile ext.cnf -out serveur.pem"),
+                dir, c.erreur)) {
+        c.ca = dir + QStringLiteral("/ca-test.pem");
+        c.autreCa = dir + QStringLiteral("/autre-ca.pem");
+        c.cert = dir + QStringLiteral("/serveur.pem");
+        c.cle = dir + QStringLiteral("/serveur.key");
     }
-    c.ca = dir + QStringLiteral("/ca-test.pem");
-    c.autreCa = dir + QStringLiteral("/autre-ca.pem");
-    c.cert = dir + QStringLiteral("/serveur.pem");
-    c.cle = dir + QStringLiteral("/serveur.key");
     return c;
+}
+
+QList<QJsonObject> journalHttps(const QString& dir, const QString& page)
+{
+    QFile f(dir + QStringLiteral("/journal"));
+    QList<QJsonObject> vus;
+    for (const QByteArray& l :
+         f.open(QIODevice::ReadOnly) ? f.readAll().split('\n') : QList<QByteArray>()) {
+        const QJsonObject o = QJsonDocument::fromJson(l).object();
+        if (o.value(QLatin1String("page")).toString() == page) {
+            vus += o;
+        }
+    }
+    return vus;
 }
 
 QString sourcePath(const QString& relative)
 {
     return QStringLiteral(CORVANE_SOURCE_DIR "/") + relative;
-}
-
-QString corvaneBinary()
-{
-    return QStringLiteral(CORVANE_BINARY);
 }
 
 } // namespace corvane::test

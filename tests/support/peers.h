@@ -2,6 +2,7 @@
 // Real network peers (php -S, aiosmtpd, pyftpdlib, scripted fakes) started as processes on an
 // OS-chosen port of 127.0.0.1 and stopped when the Peer object goes away.
 
+#include <QJsonObject>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -38,9 +39,6 @@ private:
     QString error_;
 };
 
-// php -S 127.0.0.1:PORT -t docRoot
-bool startPhp(Peer& peer, const QString& docRoot);
-
 // A certificate authority and a server certificate it signed for 127.0.0.1, ::1 and
 // localhost, made with openssl in dir; a second, unrelated authority (autreCa) for the
 // untrusted-certificate rows. Empty error() when made.
@@ -53,9 +51,10 @@ struct Certificats {
 };
 Certificats fabriqueCertificats(const QString& dir);
 
+// The requests tests/support/https_peer.py noted in dir/journal for one page, in order.
+QList<QJsonObject> journalHttps(const QString& dir, const QString& page);
+
 // Path of a file in the source tree, e.g. sourcePath("resources/ip_check.php").
 QString sourcePath(const QString& relative);
-// The built corvane binary.
-QString corvaneBinary();
 
 } // namespace corvane::test

@@ -14,8 +14,8 @@ using namespace corvane;
 
 namespace {
 
-const QString kMail = QStringLiteral("mailto:brenn@example.org?Subject=Corvane");
-const QString kSite = QStringLiteral("http://www.brenn.example.org/");
+const QString kMail = "mailto:brenn@example.org?Subject=Corvane";
+const QString kSite = "http://www.brenn.example.org/";
 
 // A widget of the window and a point inside it that no child covers, by name.
 QPair<QWidget*, QPoint> endroit(About& a, const QString& nom)
@@ -47,14 +47,14 @@ void TestAbout::clics_data()
 {
     QTest::addColumn<QString>("cible");
     QTest::addColumn<QString>("ouvert");
-    QTest::newRow("mail area") << QStringLiteral("Mail") << kMail;
-    QTest::newRow("mail address") << QStringLiteral("Label1") << kMail;
-    QTest::newRow("mail icon") << QStringLiteral("Image1") << kMail;
-    QTest::newRow("site area") << QStringLiteral("SiteBrenn") << kSite;
-    QTest::newRow("site address") << QStringLiteral("Label2") << kSite;
-    QTest::newRow("banner") << QStringLiteral("Image2") << kSite;
-    QTest::newRow("background") << QStringLiteral("fond") << QString();
-    QTest::newRow("program icon") << QStringLiteral("Image3") << QString();
+    QTest::newRow("mail area") << "Mail" << kMail;
+    QTest::newRow("mail address") << "Label1" << kMail;
+    QTest::newRow("mail icon") << "Image1" << kMail;
+    QTest::newRow("site area") << "SiteBrenn" << kSite;
+    QTest::newRow("site address") << "Label2" << kSite;
+    QTest::newRow("banner") << "Image2" << kSite;
+    QTest::newRow("background") << "fond" << QString();
+    QTest::newRow("program icon") << "Image3" << QString();
 }
 
 void TestAbout::clics()

@@ -53,9 +53,9 @@ void TestAide::langueAuChargement_data()
 {
     QTest::addColumn<QString>("langage");
     QTest::addColumn<bool>("francais");
-    QTest::newRow("non") << QStringLiteral("non") << true;
+    QTest::newRow("non") << "non" << true;
     QTest::newRow("empty") << QString() << false;
-    QTest::newRow("NON") << QStringLiteral("NON") << false;
+    QTest::newRow("NON") << "NON" << false;
 }
 
 void TestAide::langueAuChargement()
@@ -73,7 +73,7 @@ void TestAide::langueAuChargement()
 void TestAide::imagesChangentLaLangue()
 {
     Parametres p;
-    p.LangageInt = QStringLiteral("non");
+    p.LangageInt = "non";
     test::FakeLinks links;
     Aide a(p, links);
     a.show();
@@ -81,14 +81,14 @@ void TestAide::imagesChangentLaLangue()
 
     QTest::mouseClick(a.image2(), Qt::LeftButton);
     QVERIFY(montreAnglais(a));
-    QCOMPARE(p.LangageInt, QStringLiteral("oui"));
+    QCOMPARE(p.LangageInt, "oui");
     // A press that ends outside the picture is no click.
     QTest::mousePress(a.image1(), Qt::LeftButton);
     QTest::mouseRelease(a.image1(), Qt::LeftButton, {}, QPoint(-5, -5));
     QVERIFY(montreAnglais(a));
     QTest::mouseClick(a.image1(), Qt::LeftButton);
     QVERIFY(montreFrancais(a));
-    QCOMPARE(p.LangageInt, QStringLiteral("non"));
+    QCOMPARE(p.LangageInt, "non");
 }
 
 // RT1 shows the shipped file line for line (notes after a TAB set aside), and that file loads.
@@ -97,16 +97,16 @@ void TestAide::exempleLivreMontreEtChargeable()
     const QByteArray octets = lireFichier(kExemple);
     QVERIFY(octets.endsWith("\r\n"));
     QCOMPARE(octets.count("\r\n"), octets.count('\n'));
-    QCOMPARE(lireFichier(QStringLiteral(":/help/Corvane.sample.cfg")), octets);
-    QStringList fichier = fromAnsi(octets).split(QStringLiteral("\r\n"));
+    QCOMPARE(lireFichier(":/help/Corvane.sample.cfg"), octets);
+    QStringList fichier = fromAnsi(octets).split("\r\n");
     fichier.removeAll(QString());
 
     Parametres vide;
     test::FakeLinks links;
     Aide a(vide, links);
     QStringList affiche;
-    for (const QString& ligne : a.rt1()->document()->toPlainText().split(
-             QRegularExpression(QStringLiteral("[\n\u2028\u2029]")))) {
+    for (const QString& ligne :
+         a.rt1()->document()->toPlainText().split(QRegularExpression("[\n\u2028\u2029]"))) {
         const QString config = ligne.section(u'\t', 0, 0).trimmed();
         if (!config.isEmpty()) {
             affiche.append(config);
@@ -118,12 +118,12 @@ void TestAide::exempleLivreMontreEtChargeable()
     const QString chemin = dossier.filePath(kNomConfig);
     QVERIFY(QFile::copy(kExemple, chemin));
     const Parametres p = ChargeConfig(chemin);
-    QCOMPARE(p.AdresseDetect, QStringLiteral("http://www.example.org/php/ip_check.php"));
-    QCOMPARE(p.FichierATransferer, QStringLiteral("date.php")); // "fichier à transferer"
-    QCOMPARE(p.PortIn, QStringLiteral("81"));                   // "N°port In"
-    QCOMPARE(p.Adresses[2], QStringLiteral("troisieme@example.org"));
+    QCOMPARE(p.AdresseDetect, "http://www.example.org/php/ip_check.php");
+    QCOMPARE(p.FichierATransferer, "date.php"); // "fichier à transferer"
+    QCOMPARE(p.PortIn, "81");                   // "N°port In"
+    QCOMPARE(p.Adresses[2], "troisieme@example.org");
     QCOMPARE(p.Adresses[3], QString()); // written as two double quotes: ends the list
-    QCOMPARE(p.ValeurBoutonTempo, QStringLiteral("0"));
+    QCOMPARE(p.ValeurBoutonTempo, "0");
 }
 
 // Every host and mail address in the help texts is a fictitious one.
@@ -133,7 +133,7 @@ void TestAide::adressesFictives()
     for (const char* fichier : {"rt1.html", "rt2.html", "rt2eng.html", "Corvane.sample.cfg"}) {
         QString texte =
             fromAnsi(lireFichier(QStringLiteral(CORVANE_SOURCE_DIR "/resources/help/") + fichier));
-        texte.remove(QRegularExpression(QStringLiteral("<[^>]*>"))); // markup is no address
+        texte.remove(QRegularExpression("<[^>]*>")); // markup is no address
         int vues = 0;
         for (auto it = adresse.globalMatch(texte); it.hasNext(); ++vues) {
             const QString hote = it.next().captured(1).toLower();
@@ -148,13 +148,13 @@ void TestAide::adressesFictives()
 // opens it once.
 void TestAide::seulLienDesEtapes()
 {
-    const QString meteo = QStringLiteral("http://www.example.net/meteostation/");
-    for (const QString& langage : {QStringLiteral("non"), QStringLiteral("oui")}) {
+    const QString meteo = "http://www.example.net/meteostation/";
+    for (const char* langage : {"non", "oui"}) {
         Parametres p;
         p.LangageInt = langage;
         test::FakeLinks links;
         Aide a(p, links);
-        RichTextView* rt = langage == u"non" ? a.rt2() : a.rt2eng();
+        RichTextView* rt = p.LangageInt == u"non" ? a.rt2() : a.rt2eng();
         const QString texte = rt->document()->toPlainText();
         QSet<QString> liens;
         int surLien = -1;

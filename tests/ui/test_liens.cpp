@@ -44,7 +44,7 @@ struct Boite {
     {
         box.resize(700, 160);
         box.setReadOnly(true);
-        box.document()->setDefaultFont(QFont(QStringLiteral("DejaVu Sans"), 20));
+        box.document()->setDefaultFont(QFont("DejaVu Sans", 20));
         box.setRichText(html);
         new SourisLiens(box, links);
         box.show();
@@ -73,60 +73,55 @@ void TestLiens::chercheLien_data()
     QTest::addColumn<QString>("texte");
     QTest::addColumn<int>("c");
     QTest::addColumn<InfoLien>("attendu");
+    const auto row = [](const char* nom, const QString& texte, qsizetype c, InfoLien attendu) {
+        QTest::newRow(nom) << texte << int(c) << attendu;
+    };
+    const InfoLien rien;
 
-    QTest::newRow("empty text") << QString() << 0 << InfoLien{};
-    const QString entreBlancs = QStringLiteral("voir www.example.org ici");
-    QTest::newRow("first character") << entreBlancs << 5 << web("www.example.org");
-    QTest::newRow("last character") << entreBlancs << 19 << web("www.example.org");
-    QTest::newRow("blank before") << entreBlancs << 4 << InfoLien{};
-    QTest::newRow("blank after") << entreBlancs << 20 << InfoLien{};
-    QTest::newRow("plain word") << entreBlancs << 1 << InfoLien{};
-    const QString avantCrLf = QStringLiteral("www.example.org\r\nsuite");
-    QTest::newRow("before CR LF") << avantCrLf << 14 << web("www.example.org");
-    QTest::newRow("on the CR") << avantCrLf << 15 << InfoLien{};
-    QTest::newRow("tab and paragraph separator")
-        << QStringLiteral("a\twww.example.org\u2029b") << 8 << web("www.example.org");
-    QTest::newRow("line separator")
-        << QStringLiteral("a\u2028http://example.net\u2028b") << 3 << web("http://example.net");
-    const QString finDeTexte = QStringLiteral("aller sur http://x.example.org");
-    QTest::newRow("end of text") << finDeTexte << int(finDeTexte.size() - 1)
-                                 << web("http://x.example.org");
-    QTest::newRow("just after the text") << finDeTexte << int(finDeTexte.size()) << InfoLien{};
-    QTest::newRow("before the text") << finDeTexte << -1 << InfoLien{};
-    QTest::newRow("brackets belong to the word")
-        << QStringLiteral("(www.example.org), fin") << 3 << web("(www.example.org),");
+    row("empty text", {}, 0, rien);
+    const QString entreBlancs = "voir www.example.org ici";
+    row("first character", entreBlancs, 5, web("www.example.org"));
+    row("last character", entreBlancs, 19, web("www.example.org"));
+    row("blank before", entreBlancs, 4, rien);
+    row("blank after", entreBlancs, 20, rien);
+    row("plain word", entreBlancs, 1, rien);
+    const QString avantCrLf = "www.example.org\r\nsuite";
+    row("before CR LF", avantCrLf, 14, web("www.example.org"));
+    row("on the CR", avantCrLf, 15, rien);
+    row("tab and paragraph separator", "a\twww.example.org\u2029b", 8, web("www.example.org"));
+    row("line separator", "a\u2028http://example.net\u2028b", 3, web("http://example.net"));
+    const QString finDeTexte = "aller sur http://x.example.org";
+    row("end of text", finDeTexte, finDeTexte.size() - 1, web("http://x.example.org"));
+    row("just after the text", finDeTexte, finDeTexte.size(), rien);
+    row("before the text", finDeTexte, -1, rien);
+    row("brackets belong to the word", "(www.example.org), fin", 3, web("(www.example.org),"));
 
     // The reach is 100 positions each way, the pointer's own included: a word of 197
     // characters is found from its middle only, one of 198 from nowhere.
-    const QString mot197 = QStringLiteral("www.") + QString(193, u'z');
-    const QString texte197 = QStringLiteral(" ") + mot197 + QStringLiteral(" ");
-    QTest::newRow("197 characters, middle") << texte197 << 99 << web(mot197);
-    QTest::newRow("197 characters, one before the middle") << texte197 << 98 << InfoLien{};
-    QTest::newRow("197 characters, one after the middle") << texte197 << 100 << InfoLien{};
-    const QString texte198 = QStringLiteral(" www.") + QString(194, u'z') + QStringLiteral(" ");
-    QTest::newRow("198 characters, middle left") << texte198 << 99 << InfoLien{};
-    QTest::newRow("198 characters, middle right") << texte198 << 100 << InfoLien{};
-    const QString debut99 = QStringLiteral("www.") + QString(95, u'q') + QStringLiteral(" z");
-    QTest::newRow("text start within reach") << debut99 << 98 << web(debut99.left(99));
-    const QString debut100 = QStringLiteral("www.") + QString(96, u'q') + QStringLiteral(" z");
-    QTest::newRow("text start out of reach") << debut100 << 99 << InfoLien{};
+    const QString mot197 = "www." + QString(193, u'z');
+    const QString texte197 = " " + mot197 + " ";
+    row("197 characters, middle", texte197, 99, web(mot197));
+    row("197 characters, one before the middle", texte197, 98, rien);
+    row("197 characters, one after the middle", texte197, 100, rien);
+    const QString texte198 = " www." + QString(194, u'z') + " ";
+    row("198 characters, middle left", texte198, 99, rien);
+    row("198 characters, middle right", texte198, 100, rien);
+    const QString debut99 = "www." + QString(95, u'q') + " z";
+    row("text start within reach", debut99, 98, web(debut99.left(99)));
+    const QString debut100 = "www." + QString(96, u'q') + " z";
+    row("text start out of reach", debut100, 99, rien);
 
-    QTest::newRow("WWW. in upper case")
-        << QStringLiteral("lien WWW.EXAMPLE.ORG") << 7 << web("WWW.EXAMPLE.ORG");
-    QTest::newRow("Http:// mixed case")
-        << QStringLiteral("Http://example.org") << 2 << web("Http://example.org");
-    QTest::newRow("http: without slashes") << QStringLiteral("http:example.org") << 2 << InfoLien{};
-    QTest::newRow("web before mail") << QStringLiteral("http://example.org/mailto:x@y") << 5
-                                     << web("http://example.org/mailto:x@y");
-    QTest::newRow("mailto: in lower case")
-        << QStringLiteral("mailto:jean@example.org") << 0 << courriel("jean@example.org");
-    QTest::newRow("MAILTO: further in loses the first seven")
-        << QStringLiteral("abcMAILTO:jean@example.org") << 4 << courriel("TO:jean@example.org");
-    QTest::newRow("MAILTO: without an at sign")
-        << QStringLiteral("MAILTO:personne") << 3 << courriel("personne");
-    QTest::newRow("plain word with @")
-        << QStringLiteral("chez moi@maison.") << 6 << courriel("moi@maison.");
-    QTest::newRow("no link words") << QStringLiteral("example.org http www") << 14 << InfoLien{};
+    row("WWW. in upper case", "lien WWW.EXAMPLE.ORG", 7, web("WWW.EXAMPLE.ORG"));
+    row("Http:// mixed case", "Http://example.org", 2, web("Http://example.org"));
+    row("http: without slashes", "http:example.org", 2, rien);
+    row("web before mail", "http://example.org/mailto:x@y", 5,
+        web("http://example.org/mailto:x@y"));
+    row("mailto: in lower case", "mailto:jean@example.org", 0, courriel("jean@example.org"));
+    row("MAILTO: further in loses the first seven", "abcMAILTO:jean@example.org", 4,
+        courriel("TO:jean@example.org"));
+    row("MAILTO: without an at sign", "MAILTO:personne", 3, courriel("personne"));
+    row("plain word with @", "chez moi@maison.", 6, courriel("moi@maison."));
+    row("no link words", "example.org http www", 14, rien);
 }
 
 void TestLiens::chercheLien()
@@ -167,20 +162,18 @@ void TestLiens::adresseAOuvrir_data()
 {
     QTest::addColumn<InfoLien>("resultat");
     QTest::addColumn<QString>("url");
-
-    QTest::newRow("nothing") << InfoLien{} << QString();
-    QTest::newRow("web word without scheme")
-        << web("www.example.org") << QStringLiteral("http://www.example.org");
-    QTest::newRow("https kept") << web("https://www.example.net/a?b=c")
-                                << QStringLiteral("https://www.example.net/a?b=c");
-    QTest::newRow("upper-case scheme")
-        << web("HTTP://WWW.EXAMPLE.ORG/") << QStringLiteral("http://www.example.org/");
-    QTest::newRow("mail") << courriel("jean@example.org")
-                          << QStringLiteral("mailto:jean@example.org");
-    QTest::newRow("ftp refused") << web("ftp://www.example.org/") << QString();
-    QTest::newRow("file refused") << web("file://www.example.org/etc/passwd") << QString();
-    QTest::newRow("script refused") << web("javascript:alert(1)//www.") << QString();
-    QTest::newRow("word that is no address") << web("(http://www.example.org)") << QString();
+    const auto row = [](const char* nom, InfoLien r, const char* url) {
+        QTest::newRow(nom) << r << QString::fromLatin1(url);
+    };
+    row("nothing", {}, "");
+    row("web word without scheme", web("www.example.org"), "http://www.example.org");
+    row("https kept", web("https://www.example.net/a?b=c"), "https://www.example.net/a?b=c");
+    row("upper-case scheme", web("HTTP://WWW.EXAMPLE.ORG/"), "http://www.example.org/");
+    row("mail", courriel("jean@example.org"), "mailto:jean@example.org");
+    row("ftp refused", web("ftp://www.example.org/"), "");
+    row("file refused", web("file://www.example.org/etc/passwd"), "");
+    row("script refused", web("javascript:alert(1)//www."), "");
+    row("word that is no address", web("(http://www.example.org)"), "");
 }
 
 void TestLiens::adresseAOuvrir()
@@ -213,26 +206,25 @@ void TestLiens::caractereSousLePointeur()
     QFETCH(double, fraction);
     QFETCH(bool, lien);
 
-    Boite b(QStringLiteral("<p>Voir www.example.org ici</p>"));
+    Boite b("<p>Voir www.example.org ici</p>");
     QVERIFY(QTest::qWaitForWindowExposed(&b.box));
     const QPoint p = dansCaractere(b.box, caractere, fraction);
     QTest::mouseMove(b.box.viewport(), p);
     QCOMPARE(b.main(), lien);
     QTest::mouseClick(b.box.viewport(), Qt::LeftButton, {}, p);
-    QCOMPARE(b.links.opened,
-             lien ? QList<QUrl>{QUrl(QStringLiteral("http://www.example.org"))} : QList<QUrl>{});
+    QCOMPARE(b.links.opened, lien ? QList<QUrl>{QUrl("http://www.example.org")} : QList<QUrl>{});
 }
 
 // Any button opens a link once, through the opener; the pointer is the box's own elsewhere.
 void TestLiens::boutonsEtPointeur()
 {
-    Boite b(QStringLiteral("<p>Voir www.example.org</p><p>ou ecrire a jean@example.net</p>"));
+    Boite b("<p>Voir www.example.org</p><p>ou ecrire a jean@example.net</p>");
     QVERIFY(QTest::qWaitForWindowExposed(&b.box));
     QTest::mouseClick(b.box.viewport(), Qt::RightButton, {}, dansCaractere(b.box, 7, 0.5));
     QTest::mouseClick(b.box.viewport(), Qt::MiddleButton, {}, dansCaractere(b.box, 35, 0.5));
     QTest::mouseClick(b.box.viewport(), Qt::LeftButton, {}, dansCaractere(b.box, 1, 0.5));
-    QCOMPARE(b.links.opened, (QList<QUrl>{QUrl(QStringLiteral("http://www.example.org")),
-                                          QUrl(QStringLiteral("mailto:jean@example.net"))}));
+    QCOMPARE(b.links.opened,
+             (QList<QUrl>{QUrl("http://www.example.org"), QUrl("mailto:jean@example.net")}));
 
     const QCursor avant = b.box.viewport()->cursor();
     QTest::mouseMove(b.box.viewport(), dansCaractere(b.box, 7, 0.5));

@@ -1,6 +1,6 @@
 #!/usr/bin/python3
-"""Detection page for the tests, over HTTP or HTTPS, on 127.0.0.1 and (when the machine has it)
-::1 at the same port.
+"""A web server for the tests (the detection page, a dyndns2 provider), over HTTP or HTTPS, on
+127.0.0.1 and (when the machine has it) ::1 at the same port.
 
     https_peer.py FOLDER PORT [CERT KEY]
 
@@ -8,8 +8,9 @@ GET /.../NAME answers from the files of FOLDER: NAME.statut (status, 200 when ab
 NAME.corps (body, empty when absent; "{client}" in it becomes the caller's address) and
 NAME.lieu (a Location header). NAME.attente: seconds to wait before answering; NAME.goutte:
 seconds between the body's bytes; NAME.flot: a byte count sent with no length. Each request adds
-a JSON line to FOLDER/journal (page, Host, SNI, User-Agent, Cache-Control, Pragma, caller); a
-flood adds another with the bytes it could send before the caller left."""
+a JSON line to FOLDER/journal (page, path and query, Host, SNI, User-Agent, Authorization,
+Cache-Control, Pragma, caller); a flood adds another with the bytes it could send before the
+caller left."""
 
 import http.server
 import json
@@ -43,9 +44,9 @@ class Page(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         nom = self.path.split("?")[0].rsplit("/", 1)[-1] or "index"
         client = self.client_address[0]
-        journal(page=nom, host=self.headers.get("Host"),
+        journal(page=nom, chemin=self.path, host=self.headers.get("Host"),
                 sni=getattr(self.connection, "sni", None),
-                agent=self.headers.get("User-Agent"),
+                agent=self.headers.get("User-Agent"), auth=self.headers.get("Authorization"),
                 cache=self.headers.get("Cache-Control"),
                 pragma=self.headers.get("Pragma"), client=client)
         time.sleep(float(lire(nom + ".attente", b"0")))
