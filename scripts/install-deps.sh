@@ -24,6 +24,8 @@ PACKAGES=(
   dpkg-dev desktop-file-utils systemd
   # DNS updates (RFC 2136 with TSIG) and their test peers: BIND's named, tsig-keygen and dig
   libldns-dev bind9 bind9-dnsutils
+  # the desktop test: an XEmbed tray host, and GLib's D-Bus for its own notification service
+  trayer python3-gi gir1.2-glib-2.0
 )
 
 missing=()

@@ -66,6 +66,7 @@ void Mailing::demarreMailingSuivant()
     attente_.pop_front();
     rapport_.clear();
     envoyes_ = 0;
+    refuses_ = 0;
     numMail_ = adresseSuivante(-1);
     if (numMail_ < 0) {
         // No address at all: no dialogue, and the empty report, from the event loop like
@@ -111,6 +112,7 @@ void Mailing::ajouteBloc(int index, const QString& adresse, const ResultatEnvoi&
                 (resultat.envoye ? QStringLiteral("... expe OK")
                                  : QStringLiteral("... expe ERREUR : ") + resultat.raison) +
                 kCrLf;
+    refuses_ += resultat.envoye ? 0 : 1;
 }
 
 void Mailing::finEnvoi(const ResultatEnvoi& resultat)
@@ -156,7 +158,7 @@ void Mailing::finMailing()
     rapport_.clear();
     enCours_ = false;
     QTimer::singleShot(0, this, &Mailing::demarreMailingSuivant);
-    emit termine(rapport);
+    emit termine(rapport, refuses_);
 }
 
 void Mailing::ajouteAuLog(const QString& entree)

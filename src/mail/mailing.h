@@ -81,6 +81,7 @@ private:
     int numMail_ = 0;
     QString rapport_;
     int envoyes_ = 0; // mails of the mailing under way the server took
+    int refuses_ = 0; // its addresses that got no mail
 
     QString log_;
     qint64 activites_ = 0;

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
+
 namespace corvane {
 
 // Title of every message box that sets no title of its own.
@@ -48,6 +50,16 @@ public:
     virtual ~Clock() = default;
     // The current local date and time, in the system time zone.
     virtual QDateTime now() const = 0;
+};
+
+// Desktop notifications: short messages the desktop shows outside the program's windows.
+class Notifier {
+public:
+    virtual ~Notifier() = default;
+    // Shows title and text (plain text) and returns at once; onClick runs if the user clicks
+    // the notification. Without a notification service nothing shows and nothing fails.
+    virtual void notify(const QString& title, const QString& text,
+                        std::function<void()> onClick) = 0;
 };
 
 // What the windows receive instead of reaching for global services.

@@ -2,6 +2,7 @@
 // The Qt versions of the platform layers used by the real program.
 
 #include "platform/platform.h"
+#include "platform/systemclock.h"
 
 #include <QHash>
 #include <QPointer>
@@ -45,11 +46,6 @@ private:
 class QtLinkOpener : public LinkOpener {
 public:
     bool open(const QUrl& url) override;
-};
-
-class SystemClock : public Clock {
-public:
-    QDateTime now() const override { return QDateTime::currentDateTime(); }
 };
 
 } // namespace corvane

@@ -81,7 +81,9 @@ void Publication::Inet1_StateChanged(int state, const QString& raison)
         emit texte(libelle + QLatin1Char('.'));
     }
     const auto echec = [&](const QString& debut) {
-        signale(raison.isEmpty() ? debut : debut + QStringLiteral(" : ") + raison);
+        const QString texte = raison.isEmpty() ? debut : debut + QStringLiteral(" : ") + raison;
+        signale(texte);
+        emit envoiTermine(false, texte);
     };
     if (state == EtatAucun) {
         echec(QStringLiteral("Erreur de connexion"));
@@ -92,6 +94,7 @@ void Publication::Inet1_StateChanged(int state, const QString& raison)
     if (state == EtatTermine) {
         qCInfo(lcPublication) << "upload done";
         emit entree(QStringLiteral("Transfert : OK"));
+        emit envoiTermine(true, {});
     }
 }
 

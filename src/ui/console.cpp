@@ -7,6 +7,7 @@
 #include "ui/readfiletxtwindow.h"
 #include "ui/richtextview.h"
 #include "ui/smtpwindow.h"
+#include "ui/tray.h"
 #include "ui/voyant.h"
 
 #include <QApplication>
@@ -73,6 +74,7 @@ Console::Console(Moteur& moteur, const Mailing& mailing, const Publication& publ
     construitMenus();
     construitFenetre();
     relieMoteur();
+    new Tray(*this, moteur_); // a child: the icon, notifications and their Options entries
 }
 
 void Console::construitFenetre()
@@ -175,6 +177,9 @@ void Console::construitMenus()
     option = menu("option", "Options");
     menuAudio = action("menuAudio", "Audio IP change", &Console::menuAudio_Click);
     MenuLog = action("MenuLog", "Enregistrer Log", &Console::MenuLog_Click);
+    // Latin-1 bytes, as the captions are read
+    menuDemarrage =
+        action("menuDemarrage", "Surveillance au d\xe9marrage", &Console::menuDemarrage_Click);
     m->addSeparator()->setObjectName(QStringLiteral("separ2"));
     menuDebug = action("menuDebug", "Mode Debug", &Console::menuDebug_Click);
     menuComplet->setChecked(true);
@@ -222,6 +227,7 @@ void Console::montreOptions(const Reglages& r)
     menuAudio->setChecked(r.bipChangement);
     MenuLog->setChecked(r.sauveLog);
     menuDebug->setChecked(r.modeDebug);
+    menuDemarrage->setChecked(r.demarrageAuto);
     CheckUpload->setChecked(r.uploadFichier);
     CheckMail->setChecked(r.mailAuto);
     Option1[static_cast<std::size_t>(r.intervalle)]->setChecked(true);

@@ -47,6 +47,7 @@ public:
     void menuAudio_Click() { moteur_.setAudio(!moteur_.reglages().bipChangement); }
     void MenuLog_Click() { moteur_.setLog(!moteur_.reglages().sauveLog); }
     void menuDebug_Click() { moteur_.setDebug(!moteur_.reglages().modeDebug); }
+    void menuDemarrage_Click() { moteur_.setDemarrageAuto(!moteur_.reglages().demarrageAuto); }
     void menuAide_Click();
     void menu_about_Click();
 
@@ -110,6 +111,7 @@ public: // controls, named as in the window's definition
     QAction* menuAudio = nullptr;
     QAction* MenuLog = nullptr;
     QAction* menuDebug = nullptr;
+    QAction* menuDemarrage = nullptr;
 };
 
 } // namespace corvane

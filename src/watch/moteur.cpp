@@ -2,6 +2,7 @@
 
 #include "config/fichierini.h"
 #include "detect/detecteip.h"
+#include "dns/miseajourdns.h"
 #include "platform/textcodec.h"
 #include "publish/publication.h"
 
@@ -26,10 +27,17 @@ void avertit(MessageBoxes& boxes, const QString& texte)
 } // namespace
 
 Moteur::Moteur(Platform platform, QString cheminConfig, Detecteur& detecteur, ServiceMail& mail,
-               ServicePublication& publication, QObject* parent)
+               ServicePublication& publication, MiseAJourDns* dns, QObject* parent)
     : QObject(parent), platform_(platform), cheminConfig_(std::move(cheminConfig)),
-      detect_(detecteur), mail_(mail), publication_(publication), Timer1(new QTimer(this))
+      detect_(detecteur), mail_(mail), publication_(publication),
+      dns_(dns ? dns : new MiseAJourDns(platform.clock, this)), Timer1(new QTimer(this)),
+      delaiBilan_(new QTimer(this))
 {
+    delaiBilan_->setSingleShot(true);
+    delaiBilan_->setInterval(90 * 1000);
+    connect(delaiBilan_, &QTimer::timeout, this, [this] { emetBilan(true); });
+    connect(&publication_, &ServicePublication::envoiTermine, this, &Moteur::envoiTermine);
+    connect(dns_, &MiseAJourDns::termine, this, &Moteur::dnsTermine);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
     connect(Timer1, &QTimer::timeout, this, &Moteur::Timer1_Timer);
@@ -114,6 +122,20 @@ bool Moteur::Form_QueryUnload(QPoint coinTwips)
     }
     Parametres_.PositionH = QString::number(coinTwips.x());
     Parametres_.PositionV = QString::number(coinTwips.y());
+    enregistreEtFinit();
+    return true;
+}
+
+void Moteur::quitteSansQuestion()
+{
+    if (!fini_) {
+        Parametres_.ValeurBoutonTempo = QString::number(reglages_.intervalle);
+        enregistreEtFinit();
+    }
+}
+
+void Moteur::enregistreEtFinit()
+{
     const WriteResult w = SauveChangements(lu_, Parametres_, cheminConfig_);
     if (!w.ok) {
         platform_.boxes->inform(kTitreApplication,
@@ -131,7 +153,6 @@ bool Moteur::Form_QueryUnload(QPoint coinTwips)
     if (QCoreApplication* app = QCoreApplication::instance()) {
         QMetaObject::invokeMethod(app, &QCoreApplication::quit, Qt::QueuedConnection);
     }
-    return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -223,6 +244,23 @@ void Moteur::CommandStart_Click()
     journal(QStringLiteral("Stop : "));
 }
 
+void Moteur::demarrageAuto()
+{
+    if (reglages_.demarrageAuto && !enMarche_) {
+        CommandStart_Click();
+    }
+}
+
+void Moteur::verifieUneFois()
+{
+    if (enMarche_ || cycle_.occupe()) {
+        return; // the cycle's own checks already tell
+    }
+    adresse_ = Parametres_.DerniereIP;
+    emit adresseAffichee(adresse_);
+    lanceVerification();
+}
+
 void Moteur::Timer1_Timer()
 {
     if (alarme_) {
@@ -260,6 +298,10 @@ void Moteur::detectionTerminee(const ResultatDetection& r)
         // the same failure, and the box never piles up.
         qCInfo(lcWatch) << "detection failed:" << r.raison;
         emit detectionEchouee(r.raison);
+        if (!enEchec_) {
+            enEchec_ = true;
+            emit detectionEnEchec(r.raison);
+        }
         if (r.raison != raisonEchec_) {
             raisonEchec_ = r.raison;
             journal(QStringLiteral("Erreur d\u00e9tection : ") + r.raison);
@@ -267,10 +309,12 @@ void Moteur::detectionTerminee(const ResultatDetection& r)
         platform_.boxes->notify(QStringLiteral("detection"), kTitreApplication,
                                 kErreurDetection + QStringLiteral("\r\n\r\n") + r.raison,
                                 MessageBoxes::Icon::Critical);
+        issue_ = IssueVerification::Echec;
         finVerification();
         return;
     }
     raisonEchec_.clear();
+    enEchec_ = false;
     if (r.secours != secoursActif_) {
         // Said when the answering page changes, not at every check.
         secoursActif_ = r.secours;
@@ -296,6 +340,7 @@ void Moteur::finVerification()
             break;
         }
     }
+    emit verificationFinie(issue_);
     if (suivante) {
         lanceVerification();
     }
@@ -307,13 +352,20 @@ void Moteur::finVerification()
 void Moteur::verifie_changement()
 {
     if (adresse_ == IpActuelle) {
+        issue_ = IssueVerification::Inchangee;
         finVerification();
         return;
     }
+    issue_ = IssueVerification::Changee;
     if (!alarme_) {
         alarme_ = true;
         emit alarmeChangee(true);
     }
+    // An outcome still waiting goes out before this change's: one per change, in order.
+    emetBilan(true);
+    bilan_.emplace();
+    bilan_->ancienne = adresse_;
+    bilan_->nouvelle = IpActuelle;
     libelle = QStringLiteral("Changement IP");
     if (reglages_.bipChangement) {
         platform_.sound->play(SoundPlayer::Sound::Change);
@@ -329,11 +381,16 @@ void Moteur::verifie_changement()
     suiteChangement();
 }
 
-void Moteur::mailingTermine(const QString& rapport)
+void Moteur::mailingTermine(const QString& rapport, int refuses)
 {
     journal(rapport);
     if (attendMailing_) {
         attendMailing_ = false;
+        if (bilan_) {
+            bilan_->mails =
+                refuses > 0 ? BilanChangement::Issue::Echec : BilanChangement::Issue::Ok;
+            bilan_->mailsRefuses = refuses;
+        }
         suiteChangement();
     }
 }
@@ -343,12 +400,64 @@ void Moteur::suiteChangement()
     if (fini_) {
         return;
     }
-    // A fragment or page that could not be written is never uploaded (already reported).
-    if (reglages_.uploadFichier && fragmentEcrit_ && publication_.prepare_page(IpActuelle)) {
-        publication_.envoi_ftp(demandeFtp(Parametres_));
+    using Issue = BilanChangement::Issue; // bilan_ was set by verifie_changement
+    if (reglages_.uploadFichier) {
+        // A fragment or page that could not be written is never uploaded (already reported).
+        if (fragmentEcrit_ && publication_.prepare_page(IpActuelle)) {
+            uploads_.demande();
+            bilan_->upload = Issue::EnCours;
+            publication_.envoi_ftp(demandeFtp(Parametres_));
+        } else {
+            bilan_->upload = Issue::Echec;
+            bilan_->raisonUpload = QStringLiteral("page non construite");
+        }
+    }
+    // The update reports later and holds nothing up: the next checks run meanwhile.
+    if (reglages_.miseAJourDns) {
+        majDns_.demande();
+        bilan_->dns = Issue::EnCours;
+        dns_->miseAJour(reglagesDns(Parametres_), IpActuelle);
     }
     Parametres_.DerniereIP = IpActuelle;
+    delaiBilan_->start();
+    emetBilan(false);
     finVerification();
+}
+
+void Moteur::envoiTermine(bool ok, const QString& raison)
+{
+    if (!uploads_.rapportDuDernier() || !bilan_ ||
+        bilan_->upload != BilanChangement::Issue::EnCours) {
+        return; // an older change's upload, whose outcome went out already
+    }
+    bilan_->upload = ok ? BilanChangement::Issue::Ok : BilanChangement::Issue::Echec;
+    bilan_->raisonUpload = raison;
+    emetBilan(false);
+}
+
+void Moteur::dnsTermine(bool ok, const QString& raison)
+{
+    journal(ok ? QStringLiteral("DNS : OK") : QStringLiteral("Erreur DNS : ") + raison);
+    if (!majDns_.rapportDuDernier() || !bilan_ || bilan_->dns != BilanChangement::Issue::EnCours) {
+        return;
+    }
+    bilan_->dns = ok ? BilanChangement::Issue::Ok : BilanChangement::Issue::Echec;
+    bilan_->raisonDns = raison;
+    emetBilan(false);
+}
+
+void Moteur::emetBilan(bool echu)
+{
+    if (!bilan_ || fini_) {
+        return;
+    }
+    using Issue = BilanChangement::Issue;
+    if (!echu && (bilan_->upload == Issue::EnCours || bilan_->dns == Issue::EnCours)) {
+        return;
+    }
+    delaiBilan_->stop();
+    const BilanChangement bilan = *std::exchange(bilan_, std::nullopt);
+    emit changementTermine(bilan);
 }
 
 void Moteur::acquitteAlarme()
@@ -386,6 +495,32 @@ void Moteur::setUpload(bool on)
     }
     reglages_.uploadFichier = on;
     Parametres_.UploadFichier = texteOption(on);
+    options();
+}
+
+void Moteur::setDns(bool on)
+{
+    reglages_.miseAJourDns = on;
+    Parametres_.MiseAJourDns = texteOption(on);
+    options();
+}
+
+void Moteur::setFermerVersIcone(bool on)
+{
+    reglages_.fermerVersIcone = on;
+    Parametres_.FermerVersIcone = texteOption(on);
+    options();
+}
+
+void Moteur::setDelaiBilan(int ms)
+{
+    delaiBilan_->setInterval(ms);
+}
+
+void Moteur::setDemarrageAuto(bool on)
+{
+    reglages_.demarrageAuto = on;
+    Parametres_.DemarrageAuto = texteOption(on);
     options();
 }
 

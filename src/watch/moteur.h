@@ -15,17 +15,54 @@
 #include <QObject>
 #include <QPoint>
 
+#include <optional>
+
 class QTimer;
 
 namespace corvane {
 
 Q_DECLARE_LOGGING_CATEGORY(lcWatch)
 
+// How a check ended: the address as last known, another one, or no answer.
+enum class IssueVerification { Inchangee, Changee, Echec };
+
+class MiseAJourDns;
+
+// What the actions of one change came to. EnCours: the action had not reported when the
+// outcome was due (its bound, or the next change).
+struct BilanChangement {
+    enum class Issue { Desactive, Ok, Echec, EnCours };
+    QString ancienne; // the address before the change
+    QString nouvelle;
+    Issue mails = Issue::Desactive;
+    int mailsRefuses = 0; // Echec: the addresses that got no mail
+    Issue upload = Issue::Desactive;
+    QString raisonUpload;
+    Issue dns = Issue::Desactive;
+    QString raisonDns;
+};
+
+// Of a service that runs one request at a time and keeps only the newest one waiting (a
+// replaced one never runs nor reports): whether a report answers the newest request.
+class FileUnique {
+public:
+    void demande() { enVol_ = enVol_ < 2 ? enVol_ + 1 : 2; }
+    bool rapportDuDernier()
+    {
+        enVol_ = enVol_ > 0 ? enVol_ - 1 : 0;
+        return enVol_ == 0;
+    }
+
+private:
+    int enVol_ = 0;
+};
+
 class Moteur : public QObject {
     Q_OBJECT
 public:
+    // dns null: the engine makes its own.
     Moteur(Platform platform, QString cheminConfig, Detecteur& detecteur, ServiceMail& mail,
-           ServicePublication& publication, QObject* parent = nullptr);
+           ServicePublication& publication, MiseAJourDns* dns = nullptr, QObject* parent = nullptr);
     ~Moteur() override;
 
     // Start-up: the old log, the settings (the defaults and the help on a first start), the
@@ -35,6 +72,11 @@ public:
     // the settings, the changed values are saved, every box is closed and the application is
     // told to quit; after that it answers true without asking and nothing more runs.
     bool Form_QueryUnload(QPoint coinTwips);
+    // At launch, after Form_Load: Start pressed by itself when "Demarrage auto" is on.
+    void demarrageAuto();
+    // The exit's save and end without the question, for a run with nobody to ask it: the
+    // window's place is kept as it was loaded.
+    void quitteSansQuestion();
 
     // The report channel: a caller sets libelle and at once calls affiche().
     QString libelle;
@@ -47,13 +89,21 @@ public:
     void Timer1_Timer();
     void verifie_changement();
     void acquitteAlarme();
+    // One check outside the cycle: no Start, no timer; verificationFinie tells how it went.
+    void verifieUneFois();
 
     // The options; each one also writes its text into the settings record.
     void setMail(bool on);
     void setUpload(bool on);
+    void setDns(bool on);
+    void setFermerVersIcone(bool on);
+    // Past this after its change's sequence, an outcome goes out with what is known: 90 s
+    // unless set, past the upload's and the DNS update's own bounds in the common case.
+    void setDelaiBilan(int ms);
     void setAudio(bool on);
     void setLog(bool on);
     void setDebug(bool on);
+    void setDemarrageAuto(bool on);
     void setDessus(bool on);
     void setTaille(Taille taille);
     void setIntervalle(int choix); // 0, 1 or 2
@@ -68,6 +118,8 @@ public:
     bool alarme() const { return alarme_; }
     bool enMarche() const { return enMarche_; }
     bool enCours() const { return cycle_.occupe(); } // a check or its change actions under way
+    // Also the change's upload and DNS update, until they reported or their bound passed.
+    bool actionEnCours() const { return cycle_.occupe() || bilan_.has_value(); }
     qint32 compteur() const { return cycle_.compteur(); }
 
 signals:
@@ -83,15 +135,24 @@ signals:
     void positionChargee(QPoint twips); // at start-up only: where the window goes
     void aideDemandee();                // a first start shows the help
     void detectionEchouee(const QString& raison);
+    void verificationFinie(corvane::IssueVerification issue); // with its change's sequence run
+    void detectionEnEchec(const QString& raison); // the first failure since a good answer
+    // Once per change, when its mailing, upload and DNS update have reported or the bound
+    // has passed.
+    void changementTermine(const corvane::BilanChangement& bilan);
 
 private:
     void chargeOptions(const Parametres& p);
     void lanceVerification();
     void detectionTerminee(const ResultatDetection& r);
-    void mailingTermine(const QString& rapport);
+    void mailingTermine(const QString& rapport, int refuses);
     void suiteChangement();
+    void envoiTermine(bool ok, const QString& raison);
+    void dnsTermine(bool ok, const QString& raison);
+    void emetBilan(bool echu);
     void finVerification();
     void ecritLog();
+    void enregistreEtFinit();
     void options();
 
     Platform platform_;
@@ -99,6 +160,7 @@ private:
     Detecteur& detect_;
     ServiceMail& mail_;
     ServicePublication& publication_;
+    MiseAJourDns* dns_;
     QTimer* Timer1 = nullptr;
 
     Parametres Parametres_;
@@ -119,6 +181,12 @@ private:
     QString raisonEchec_;        // the failure last logged, until a detection succeeds
     bool secoursActif_ = false;  // the fallback page gave the last good answer
     bool logEnEchec_ = false;    // the log file could not be written; said once
+    IssueVerification issue_ = IssueVerification::Echec; // of the check under way
+    bool enEchec_ = false; // detections fail since the last good answer
+    QTimer* delaiBilan_ = nullptr;
+    std::optional<BilanChangement> bilan_; // the last change's, until it goes out
+    FileUnique uploads_;
+    FileUnique majDns_;
 };
 
 } // namespace corvane

@@ -72,7 +72,8 @@ public:
 
 signals:
     void mailEnvoye();                    // after each dialogue: the mail sound's moment
-    void termine(const QString& rapport); // the mailing's report, for the console log
+    // The mailing's report, for the console log, and how many of its addresses got no mail.
+    void termine(const QString& rapport, int refuses);
     void erreurSocket(int numero, const QString& description); // for the error box
 };
 
@@ -93,6 +94,8 @@ public:
 signals:
     void entree(const QString& libelle); // a full console entry (affiche)
     void texte(const QString& texte);    // text appended to the log without an entry (dots)
+    // The end of each upload that ran, whole or failed; raison says why when !ok.
+    void envoiTermine(bool ok, const QString& raison);
 };
 
 } // namespace corvane

@@ -58,13 +58,14 @@ struct Banc {
     FakeDetecteur detect;
     FakeMail mail;
     FakePublication pub;
+    FakeDns dns;
     QStringList trace; // entries, sounds and service calls, in order
     std::unique_ptr<Moteur> m;
 
     Banc()
     {
         QDir::setCurrent(dir.path());
-        fp.sound.trace.vers = mail.trace.vers = pub.trace.vers = &trace;
+        fp.sound.trace.vers = mail.trace.vers = pub.trace.vers = dns.trace.vers = &trace;
     }
     ~Banc()
     {
@@ -79,7 +80,7 @@ struct Banc {
             ecrire(cfg(), QByteArray(lignes).replace("\n", "\r\n"));
         }
         m = std::make_unique<Moteur>(fp.platform(), chemin.isEmpty() ? cfg() : chemin, detect, mail,
-                                     pub);
+                                     pub, &dns);
         QObject::connect(m.get(), &Moteur::texteAjoute, [this](const QString& t) {
             if (t.startsWith(u'\n')) {
                 trace.append("entree " + t.mid(1).section(u'\r', 0, 0));
@@ -107,6 +108,27 @@ struct Banc {
     int entrees(const QString& libelle) const { return int(trace.count("entree " + libelle)); }
 };
 
+// "1.1.1.1>2.2.2.2 mails:ok upload:echec raison dns:off"
+QString resume(const BilanChangement& b)
+{
+    const auto issue = [](BilanChangement::Issue i, const QString& raison) {
+        switch (i) {
+        case BilanChangement::Issue::Desactive:
+            return QStringLiteral("off");
+        case BilanChangement::Issue::Ok:
+            return QStringLiteral("ok");
+        case BilanChangement::Issue::EnCours:
+            return QStringLiteral("en cours");
+        case BilanChangement::Issue::Echec:
+            break;
+        }
+        return "echec " + raison;
+    };
+    return b.ancienne + ">" + b.nouvelle +
+           " mails:" + issue(b.mails, QString::number(b.mailsRefuses)) +
+           " upload:" + issue(b.upload, b.raisonUpload) + " dns:" + issue(b.dns, b.raisonDns);
+}
+
 } // namespace
 
 class TestMoteur : public QObject {
@@ -129,11 +151,14 @@ private slots:
     void stopPendantStart();
     void changement_data();
     void changement();
+    void bilansSuccessifs();
     void echecs_data();
     void echecs();
     void alarme();
     void sortie();
     void sortieFermeTout();
+    void demarrageAuto_data();
+    void demarrageAuto();
 };
 
 void TestMoteur::reglagesTypes_data()
@@ -365,7 +390,7 @@ void TestMoteur::differee()
     QCOMPARE(m.compteur(), 5);
     QCOMPARE(b.requetes(), 1);
     if (mail) {
-        emit b.mail.termine("rapport");
+        emit b.mail.termine("rapport", 0);
     } else {
         b.detect.repond("7.7.7.7");
     }
@@ -417,53 +442,133 @@ void TestMoteur::changement_data()
     QTest::addColumn<QString>("ip");
     QTest::addColumn<bool>("fragmentOk");
     QTest::addColumn<bool>("pageOk");
+    // The services' reports, in turn: "mail N" (N addresses refused), "ftp" or "dns", each
+    // followed by "ok" or "!" and the reason.
+    QTest::addColumn<QStringList>("rapports");
     QTest::addColumn<QStringList>("attendu");
+    QTest::addColumn<QString>("bilan"); // empty: none
     const QString c = "entree Changement IP";
     const QString s = "entree Start : ";
     const QString r = "entree rapport";
-    QTest::newRow("same address") << QByteArray() << "1.1.1.1" << true << true << QStringList{s};
-    QTest::newRow("all off") << QByteArray() << "2.2.2.2" << true << true
-                             << QStringList{c, "ecrit 2.2.2.2", s};
-    QTest::newRow("upload") << QByteArray("Upload fichier=1") << "2.2.2.2" << true << true
-                            << QStringList{c, "ecrit 2.2.2.2", "page 2.2.2.2", "ftp ", s};
+    const QString e = "ecrit 2.2.2.2";
+    const QString de = "1.1.1.1>2.2.2.2 ";
+    const QByteArray upload = "Upload fichier=1";
+    QTest::newRow("same address") << QByteArray() << "1.1.1.1" << true << true << QStringList()
+                                  << QStringList{s} << QString();
+    QTest::newRow("all off") << QByteArray() << "2.2.2.2" << true << true << QStringList()
+                             << QStringList{c, e, s} << de + "mails:off upload:off dns:off";
+    QTest::newRow("upload") << upload << "2.2.2.2" << true << true << QStringList{"ftp ok"}
+                            << QStringList{c, e, "page 2.2.2.2", "ftp ", s}
+                            << de + "mails:off upload:ok dns:off";
+    QTest::newRow("upload failed")
+        << upload << "2.2.2.2" << true << true << QStringList{"ftp !Erreur de connexion : 530"}
+        << QStringList{c, e, "page 2.2.2.2", "ftp ", s}
+        << de + "mails:off upload:echec Erreur de connexion : 530 dns:off";
+    QTest::newRow("upload, no report within the bound")
+        << upload << "2.2.2.2" << true << true << QStringList()
+        << QStringList{c, e, "page 2.2.2.2", "ftp ", s} << de + "mails:off upload:en cours dns:off";
     QTest::newRow("upload, fragment not written")
-        << QByteArray("Upload fichier=1") << "2.2.2.2" << false << true
-        << QStringList{c, "ecrit 2.2.2.2", s};
+        << upload << "2.2.2.2" << false << true << QStringList() << QStringList{c, e, s}
+        << de + "mails:off upload:echec page non construite dns:off";
     QTest::newRow("upload, page not built")
-        << QByteArray("Upload fichier=1") << "2.2.2.2" << true << false
-        << QStringList{c, "ecrit 2.2.2.2", "page 2.2.2.2", s};
-    QTest::newRow("mail, sound off") << QByteArray("Mail Auto=1") << "2.2.2.2" << true << true
-                                     << QStringList{c, "ecrit 2.2.2.2", "mail 2.2.2.2", r, s};
-    QTest::newRow("everything") << QByteArray("Mail Auto=1\nUpload fichier=1\nBip changement IP=1")
-                                << "2.2.2.2" << true << true
-                                << QStringList{"son change",   c,          "ecrit 2.2.2.2",
-                                               "mail 2.2.2.2", "son mail", r,
-                                               "page 2.2.2.2", "ftp ",     s};
+        << upload << "2.2.2.2" << true << false << QStringList()
+        << QStringList{c, e, "page 2.2.2.2", s}
+        << de + "mails:off upload:echec page non construite dns:off";
+    QTest::newRow("mail, sound off")
+        << QByteArray("Mail Auto=1") << "2.2.2.2" << true << true << QStringList{"mail 0"}
+        << QStringList{c, e, "mail 2.2.2.2", r, s} << de + "mails:ok upload:off dns:off";
+    // The update holds nothing up: the sequence ends before it reports.
+    const QByteArray dns = "Mise a jour DNS=1";
+    QTest::newRow("DNS") << dns << "2.2.2.2" << true << true << QStringList{"dns ok"}
+                         << QStringList{c, e, "dns 2.2.2.2", s, "entree DNS : OK"}
+                         << de + "mails:off upload:off dns:ok";
+    QTest::newRow("DNS failed") << dns << "2.2.2.2" << true << true
+                                << QStringList{"dns !nom inconnu (nohost)"}
+                                << QStringList{c, e, "dns 2.2.2.2", s,
+                                               "entree Erreur DNS : nom inconnu (nohost)"}
+                                << de + "mails:off upload:off dns:echec nom inconnu (nohost)";
+    QTest::newRow("everything")
+        << QByteArray("Mail Auto=1\nUpload fichier=1\nBip changement IP=1\n") + dns << "2.2.2.2"
+        << true << true << QStringList{"mail 2", "dns ok", "ftp ok"}
+        << QStringList{"son change",
+                       c,
+                       e,
+                       "mail 2.2.2.2",
+                       "son mail",
+                       r,
+                       "page 2.2.2.2",
+                       "ftp ",
+                       "dns 2.2.2.2",
+                       s,
+                       "entree DNS : OK"}
+        << de + "mails:echec 2 upload:ok dns:ok";
 }
 
 // The change decision and the order of its actions; the page waits for the mailing's report.
+// One outcome per change, once its actions reported or their bound passed.
 void TestMoteur::changement()
 {
     QFETCH(QByteArray, options);
     QFETCH(QString, ip);
     QFETCH(bool, fragmentOk);
     QFETCH(bool, pageOk);
+    QFETCH(QStringList, rapports);
     QFETCH(QStringList, attendu);
+    QFETCH(QString, bilan);
     Banc b;
     b.pub.fragmentOk = fragmentOk;
     b.pub.pageOk = pageOk;
     Moteur& m = b.demarre(reglages(options));
+    m.setDelaiBilan(50);
+    QStringList bilans;
+    QObject::connect(&m, &Moteur::changementTermine,
+                     [&](const BilanChangement& bc) { bilans.append(resume(bc)); });
     b.start(ip);
-    if (b.trace.contains("mail " + ip)) {
-        QCOMPARE(b.trace.last(), "mail " + ip);
-        QVERIFY(m.enCours());
-        emit b.mail.mailEnvoye();
-        emit b.mail.termine("rapport");
+    for (const QString& rapport : rapports) {
+        const QString service = rapport.section(' ', 0, 0);
+        const QString suite = rapport.section(' ', 1);
+        if (service == u"mail") {
+            QCOMPARE(b.trace.last(), "mail " + ip);
+            QVERIFY(m.enCours());
+            emit b.mail.mailEnvoye();
+            emit b.mail.termine("rapport", suite.toInt());
+        } else {
+            QVERIFY(bilans.isEmpty());
+            QVERIFY(!m.enCours());
+            const bool ok = suite == u"ok";
+            const QString raison = ok ? QString() : suite.mid(1);
+            if (service == u"ftp") {
+                emit b.pub.envoiTermine(ok, raison);
+            } else {
+                emit b.dns.termine(ok, raison);
+            }
+        }
     }
     QCOMPARE(b.trace, attendu);
     QCOMPARE(m.alarme(), ip != QLatin1String("1.1.1.1"));
     QCOMPARE(m.parametres().DerniereIP, ip);
     QVERIFY(!m.enCours());
+    QTRY_COMPARE_WITH_TIMEOUT(bilans.size(), bilan.isEmpty() ? 0 : 1, 5000);
+    QCOMPARE(bilans.value(0), bilan);
+}
+
+// A change while the last one's upload runs: that outcome goes out first, with what it knew,
+// and the late report of its upload is not taken for the new change's.
+void TestMoteur::bilansSuccessifs()
+{
+    Banc b;
+    Moteur& m = b.demarre(reglages("Upload fichier=1", "Valeur_Bouton_Tempo=0"));
+    QStringList bilans;
+    QObject::connect(&m, &Moteur::changementTermine,
+                     [&](const BilanChangement& bc) { bilans.append(resume(bc)); });
+    b.start("2.2.2.2");
+    b.ticks(120);
+    b.detect.repond("3.3.3.3");
+    QCOMPARE(bilans, QStringList{"1.1.1.1>2.2.2.2 mails:off upload:en cours dns:off"});
+    emit b.pub.envoiTermine(false, "Erreur de connexion");
+    QCOMPARE(bilans.size(), 1);
+    emit b.pub.envoiTermine(true, {});
+    QCOMPARE(bilans.value(1), "2.2.2.2>3.3.3.3 mails:off upload:ok dns:off");
 }
 
 void TestMoteur::echecs_data()
@@ -473,19 +578,26 @@ void TestMoteur::echecs_data()
     QTest::addColumn<QStringList>("reponses");
     QTest::addColumn<QStringList>("entrees");
     QTest::addColumn<int>("boites");
+    QTest::addColumn<QStringList>("series"); // the reasons that began a run of failures
     QTest::newRow("a failure between two good answers is no change")
         << QStringList{"5.6.7.8", "!HTTP 404", "!HTTP 404", "5.6.7.8"}
-        << QStringList{"Changement IP", "Start : ", "Erreur d\u00e9tection : HTTP 404"} << 1;
+        << QStringList{"Changement IP", "Start : ", "Erreur d\u00e9tection : HTTP 404"} << 1
+        << QStringList{"HTTP 404"};
+    QTest::newRow("a good answer ends a run of failures")
+        << QStringList{"!HTTP 404", "5.6.7.8", "x", "!HTTP 404"}
+        << QStringList{"Erreur d\u00e9tection : HTTP 404", "Start : ", "Changement IP",
+                       "Erreur d\u00e9tection : HTTP 404"}
+        << 2 << QStringList{"HTTP 404", "HTTP 404"};
     QTest::newRow("a new reason is logged; one box at a time")
         << QStringList{"!HTTP 404", "!HTTP 500", "x", "!HTTP 500"}
         << QStringList{"Erreur d\u00e9tection : HTTP 404",
                        "Start : ", "Erreur d\u00e9tection : HTTP 500"}
-        << 2;
+        << 2 << QStringList{"HTTP 404"};
     QTest::newRow("the answering page changes")
         << QStringList{"~5.6.7.8", "~5.6.7.8", "5.6.7.8"}
         << QStringList{"D\u00e9tection : adresse de secours", "Changement IP",
                        "Start : ", "D\u00e9tection : adresse principale"}
-        << 0;
+        << 0 << QStringList();
 }
 
 void TestMoteur::echecs()
@@ -493,8 +605,10 @@ void TestMoteur::echecs()
     QFETCH(QStringList, reponses);
     QFETCH(QStringList, entrees);
     QFETCH(int, boites);
+    QFETCH(QStringList, series);
     Banc b;
     Moteur& m = b.demarre(reglages({}, "Valeur_Bouton_Tempo=0"));
+    QSignalSpy enEchec(&m, &Moteur::detectionEnEchec);
     m.CommandStart_Click();
     for (const QString& r : reponses) {
         if (r == u"x") {
@@ -513,6 +627,11 @@ void TestMoteur::echecs()
         vues.append(t.mid(7));
     }
     QCOMPARE(vues, entrees);
+    QStringList debuts;
+    for (const QList<QVariant>& e : enEchec) {
+        debuts.append(e.at(0).toString());
+    }
+    QCOMPARE(debuts, series);
     QCOMPARE(b.fp.boxes.count("detection"), boites);
     if (boites > 0) { // the usual text, then the reason
         const QString raison = reponses.filter(QRegularExpression("^!")).last();
@@ -593,6 +712,36 @@ void TestMoteur::sortieFermeTout()
     QVERIFY(b.trace.isEmpty());
     QVERIFY(m.Form_QueryUnload({}));
     QCOMPARE(b.fp.boxes.shown.count(), 2); // the detection box and one question
+}
+
+void TestMoteur::demarrageAuto_data()
+{
+    QTest::addColumn<QByteArray>("option");
+    QTest::addColumn<bool>("coche"); // ticked in the menu, then a new launch
+    QTest::addColumn<bool>("enMarche");
+    QTest::newRow("on") << QByteArray("Demarrage auto=1") << false << true;
+    QTest::newRow("off by default") << QByteArray() << false << false;
+    QTest::newRow("ticked, kept for the next launch") << QByteArray() << true << true;
+}
+
+// Watch at launch: after the start-up, Start pressed by itself, its check made at once.
+void TestMoteur::demarrageAuto()
+{
+    QFETCH(QByteArray, option);
+    QFETCH(bool, coche);
+    QFETCH(bool, enMarche);
+    Banc b;
+    Moteur* m = &b.demarre(reglages(option));
+    if (coche) {
+        m->setDemarrageAuto(true);
+        QVERIFY(m->Form_QueryUnload({}));
+        m = &b.cree(QByteArray()); // the file as the exit left it
+        m->Form_Load();
+    }
+    QVERIFY(!m->enMarche());
+    m->demarrageAuto();
+    QCOMPARE(m->enMarche(), enMarche);
+    QCOMPARE(b.requetes(), enMarche ? 1 : 0);
 }
 
 QTEST_GUILESS_MAIN(TestMoteur)
