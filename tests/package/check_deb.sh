@@ -84,6 +84,7 @@ echo "== start as an ordinary user"
 home="$work/home"
 mkdir -m 700 "$home" "$work/run-nobody"
 chown nobody: "$home" "$work/run-nobody"
+setpriv --reuid=nobody --regid=nogroup --clear-groups env -i HOME="$home" /usr/bin/corvane --help >/dev/null || fail "--help"
 (cd "$home" && exec setpriv --reuid=nobody --regid=nogroup --clear-groups \
    env -i HOME="$home" XDG_RUNTIME_DIR="$work/run-nobody" PATH=/usr/bin:/bin \
    QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 \
