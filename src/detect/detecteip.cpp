@@ -208,12 +208,10 @@ LectureReponse lisReponse(QStringView corps)
                 .arg(extrait(t))};
 }
 
-DetecteIP::DetecteIP(QObject* parent) : Detecteur(parent), nam_(new QNetworkAccessManager(this))
+DetecteIP::DetecteIP(QObject* parent) : Detecteur(parent)
 {
     // The owner's machine may sit behind a proxy; its desktop settings say which.
     QNetworkProxyFactory::setUseSystemConfiguration(true);
-    // The address must come from the page, never from a disk cache.
-    nam_->setCache(nullptr);
     chrono_ = new QTimer(this);
     chrono_->setSingleShot(true);
     connect(chrono_, &QTimer::timeout, this, [this] { echoue(delaiDepasse(delaiMs_)); });
@@ -381,6 +379,12 @@ void DetecteIP::envoie(const QUrl& cible, const QHostAddress& adresse)
         requete.setSslConfiguration(ssl);
     }
 
+    if (!nam_) {
+        // Made with the first check, not at start: nothing is asked before a Start.
+        nam_ = new QNetworkAccessManager(this);
+        // The address must come from the page, never from a disk cache.
+        nam_->setCache(nullptr);
+    }
     // A connection kept from an earlier check may predate an address change, or have been
     // opened for another name at the same address: every check opens its own.
     nam_->clearConnectionCache();

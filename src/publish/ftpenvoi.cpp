@@ -617,10 +617,9 @@ void TransfertFtp::execute()
     emit etape(e.etat, e.raison);
 }
 
-EnvoiFtp::EnvoiFtp(QObject* parent) : QObject(parent)
-{
-    initialiseCurl(); // once, on the owner's thread, before any worker uses curl
-}
+// libcurl's global set-up (OpenSSL's configuration, libssh2) waits for the first upload: a
+// watcher that never uploads does not pay for it at start.
+EnvoiFtp::EnvoiFtp(QObject* parent) : QObject(parent) {}
 
 EnvoiFtp::~EnvoiFtp()
 {
@@ -654,6 +653,7 @@ void EnvoiFtp::envoie(const DemandeFtp& demande)
 
 void EnvoiFtp::demarre(const Envoi& envoi)
 {
+    initialiseCurl(); // once, on the owner's thread, before any worker uses curl
     transfert_ = new TransfertFtp(envoi.demande, envoi.fichier, &arret_);
     connect(
         transfert_, &TransfertFtp::etape, this,
