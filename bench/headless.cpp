@@ -1,10 +1,11 @@
-// Headless driver of the real windows for the whole-program figures. Each mode prints one JSON
-// object on stdout:
+// Headless driver of the watch engine, its real services and the main window, for the
+// whole-program figures. Each mode prints one JSON object on stdout:
 //   startup CFG                 time from the launcher's clock (CORVANE_T0_NS, CLOCK_MONOTONIC)
 //                               to the main window's first paint, and resident memory then
-//   soak URL ANSWER CHECKS [SMTPPORT [FTPHOST FTPUSER FTPPASS]]
-//                               CHECKS checks through the cycle's own slots; every 100th one
-//                               finds a new address in the file ANSWER that the page serves
+//   soak [--no-window] URL ANSWER CHECKS [SMTPPORT [FTPHOST FTPUSER FTPPASS]]
+//                               CHECKS checks through the engine's own slots; every 100th one
+//                               finds a new address in the file ANSWER that the page serves.
+//                               The main window is shown (offscreen) and fed unless --no-window
 //   detect URL RUNS             one detection request, timed RUNS times after a warm-up
 //   mail SMTPPORT RUNS [SECURITE USER PASSWORD CAFILE]
 //                               one mailing to ten addresses, timed RUNS times after a warm-up;
@@ -13,14 +14,17 @@
 
 #include "config/fichierini.h"
 #include "detect/detecteip.h"
+#include "mail/mailing.h"
 #include "platform/atomicfile.h"
 #include "platform/qtplatform.h"
 #include "platform/singleinstance.h"
+#include "platform/systemclock.h"
 #include "platform/textcodec.h"
 #include "publish/assemblage.h"
+#include "publish/publication.h"
 #include "support/fakes.h"
 #include "ui/console.h"
-#include "ui/smtpwindow.h"
+#include "watch/moteur.h"
 
 #include <QApplication>
 #include <QDir>
@@ -37,7 +41,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <malloc.h>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -51,19 +57,54 @@ qint64 monotonicNs()
     return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
-// VmRSS of this process, in KiB.
-qint64 residentKiB()
+// A field of /proc/self/status in KiB ("VmRSS", "RssAnon", "RssFile").
+qint64 statusKiB(const QByteArray& field)
 {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly)) {
         return -1;
     }
+    const QByteArray key = field + ':';
     for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+        if (line.startsWith(key)) {
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
         }
     }
     return -1;
+}
+
+qint64 residentKiB()
+{
+    return statusKiB("VmRSS");
+}
+
+// Resident memory split into the heap and other anonymous pages, and the pages of mapped
+// files (the libraries' code and data): which of the two grows says what grew.
+QJsonObject resident()
+{
+    return {{"rss", residentKiB()}, {"anon", statusKiB("RssAnon")}, {"file", statusKiB("RssFile")}};
+}
+
+// The same once malloc has handed its free pages back to the system: what the heap kept
+// without using it. A diagnostic of the figure only; the program never trims.
+QJsonObject trimmed()
+{
+    malloc_trim(0);
+    return resident();
+}
+
+// The names of this process's threads (Qt names each QThread after its object).
+QStringList threadNames()
+{
+    QStringList names;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& id : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(id + QStringLiteral("/comm")));
+        if (comm.open(QIODevice::ReadOnly)) {
+            names.append(QString::fromLocal8Bit(comm.readAll().trimmed()));
+        }
+    }
+    return names;
 }
 
 struct Descriptors {
@@ -129,7 +170,8 @@ QByteArray configFile(const QList<std::pair<QString, QString>>& keys)
 int startup(QApplication& app, const QString& cfg)
 {
     const qint64 t0 = qEnvironmentVariable("CORVANE_T0_NS").toLongLong();
-    // As the program's entry does: the instance lock, the Qt platform layers, the window.
+    // As the program's entry does: the instance lock, the Qt platform layers, the engine and
+    // its services, the window.
     SingleInstance instance(QFileInfo(cfg).absolutePath());
     if (!instance.acquire()) {
         return fail(QStringLiteral("another instance holds the folder"));
@@ -138,7 +180,11 @@ int startup(QApplication& app, const QString& cfg)
     QtSoundPlayer sound;
     QtLinkOpener links;
     SystemClock clock;
-    Console console(Platform{&boxes, &sound, &links, &clock}, cfg);
+    DetecteIP detecteur;
+    Mailing mailing(clock);
+    Publication publication;
+    Moteur moteur(Platform{&boxes, &sound, &links, &clock}, cfg, detecteur, mailing, publication);
+    Console console(moteur, mailing, publication, links);
     boxes.setOwner(&console);
     const qint64 built = monotonicNs();
 
@@ -156,6 +202,7 @@ int startup(QApplication& app, const QString& cfg)
     console.installEventFilter(&firstPaint);
     console.Form_Load();
     console.show();
+    moteur.demarrageAuto();
     QTimer::singleShot(10000, &app, &QCoreApplication::quit); // bounded: no paint is a failure
     QApplication::exec();
     if (firstPaint.at == 0) {
@@ -173,8 +220,8 @@ int startup(QApplication& app, const QString& cfg)
 
 class Soak : public QObject {
 public:
-    Soak(Console& console, QString answerFile, int checks)
-        : console_(console), answerFile_(std::move(answerFile)), checks_(checks)
+    Soak(Moteur& moteur, QString answerFile, int checks)
+        : moteur_(moteur), answerFile_(std::move(answerFile)), checks_(checks)
     {
         poll_.setInterval(0);
         connect(&poll_, &QTimer::timeout, this, &Soak::poll);
@@ -183,11 +230,19 @@ public:
     void begin()
     {
         rssStart_ = residentKiB();
+        splitStart_ = resident();
+        threadsStart_ = threadNames();
         fdStart_ = openDescriptorsRaw();
         setAnswer(0);
-        console_.CommandStart_Click(); // the Start check
+        moteur_.CommandStart_Click(); // the Start check
         // Only this driver ticks the cycle, so the count of checks is exact.
-        console_.Timer1->stop();
+        if (auto* timer = moteur_.findChild<QTimer*>(QStringLiteral("Timer1"))) {
+            timer->stop();
+        } else {
+            result = {{"error", QStringLiteral("the engine's Timer1 was not found")}};
+            QCoreApplication::quit();
+            return;
+        }
         clock_.start();
         poll_.start();
     }
@@ -205,17 +260,25 @@ private:
 
     void poll()
     {
-        if (console_.enCours()) {
+        if (moteur_.enCours()) {
             return;
         }
         ++done_;
         if (done_ == 1) {
             rssFirst_ = residentKiB();
-            fdAfterFirst_ = openDescriptorsRaw();
+            splitFirst_ = resident();
+            fdFirst_ = openDescriptorsRaw();
         }
         if (done_ == 100) {
             rssWarm_ = residentKiB();
             fdWarm_ = openDescriptorsRaw();
+        }
+        if (done_ == checks_ / 2 + 1) {
+            rssMiddle_ = residentKiB();
+            fdMiddle_ = openDescriptorsRaw();
+        }
+        if (done_ % 100 == 1) { // just after each change's check
+            rssCurve_.append(residentKiB());
         }
         if (done_ > checks_) { // the Start check plus checks_ timed ones
             poll_.stop();
@@ -226,11 +289,11 @@ private:
             setAnswer(done_ / 100);
         }
         // One interval of "2'": the check comes due on its last tick.
-        const qint32 avant = console_.compteur();
-        for (int i = 0; i < CheckCycle::kIntervalles[0] && !console_.enCours(); ++i) {
-            console_.Timer1_Timer();
+        const qint32 avant = moteur_.compteur();
+        for (int i = 0; i < CheckCycle::kIntervalles[0] && !moteur_.enCours(); ++i) {
+            moteur_.Timer1_Timer();
         }
-        if (!console_.enCours()) {
+        if (!moteur_.enCours()) {
             poll_.stop();
             result = {{"error", QStringLiteral("no check came due (counter %1)").arg(avant)}};
             QCoreApplication::quit();
@@ -243,7 +306,7 @@ private:
         // Let closed sockets and finished uploads be reaped before counting.
         QTimer::singleShot(500, this, [this, secs] {
             const Descriptors fdEnd = openDescriptorsRaw();
-            const QString log = console_.log().texte();
+            const QString log = moteur_.log().texte();
             result = {{"checks", checks_},
                       {"seconds", secs},
                       {"changes", log.count(QStringLiteral("\nChangement IP\r\n"))},
@@ -254,35 +317,51 @@ private:
                       {"rss_start_kib", rssStart_},
                       {"rss_first_kib", rssFirst_},
                       {"rss_warm_kib", rssWarm_},
+                      {"rss_middle_kib", rssMiddle_},
                       {"rss_end_kib", residentKiB()},
+                      {"rss_after_each_change_kib", rssCurve_},
+                      {"split_start_kib", splitStart_},
+                      {"split_first_kib", splitFirst_},
+                      {"split_end_kib", resident()},
+                      {"split_end_trimmed_kib", trimmed()},
                       {"fd_start", fdStart_.all},
                       {"sock_start", fdStart_.sockets},
-                      {"fd_first", fdAfterFirst_.all},
-                      {"sock_first", fdAfterFirst_.sockets},
+                      {"fd_first", fdFirst_.all},
+                      {"sock_first", fdFirst_.sockets},
                       {"fd_warm", fdWarm_.all},
                       {"sock_warm", fdWarm_.sockets},
+                      {"fd_middle", fdMiddle_.all},
+                      {"sock_middle", fdMiddle_.sockets},
                       {"fd_end", fdEnd.all},
                       {"sock_end", fdEnd.sockets},
                       {"fd_start_targets", QJsonArray::fromStringList(fdStart_.targets)},
-                      {"fd_end_targets", QJsonArray::fromStringList(fdEnd.targets)}};
+                      {"fd_middle_targets", QJsonArray::fromStringList(fdMiddle_.targets)},
+                      {"fd_end_targets", QJsonArray::fromStringList(fdEnd.targets)},
+                      {"threads_start", QJsonArray::fromStringList(threadsStart_)},
+                      {"threads_end", QJsonArray::fromStringList(threadNames())}};
             QCoreApplication::quit();
         });
     }
 
-    Console& console_;
+    Moteur& moteur_;
     QString answerFile_;
     int checks_;
     int done_ = 0;
     QTimer poll_;
     QElapsedTimer clock_;
-    qint64 rssStart_ = 0, rssFirst_ = 0, rssWarm_ = 0;
-    Descriptors fdStart_, fdAfterFirst_, fdWarm_;
+    qint64 rssStart_ = 0, rssFirst_ = 0, rssWarm_ = 0, rssMiddle_ = 0;
+    QJsonArray rssCurve_;
+    QJsonObject splitStart_, splitFirst_;
+    QStringList threadsStart_;
+    Descriptors fdStart_, fdFirst_, fdWarm_, fdMiddle_;
 };
 
-int soak(QApplication& app, const QStringList& args)
+int soak(QStringList args)
 {
+    const bool window = !args.removeAll(QStringLiteral("--no-window"));
     if (args.size() < 3) {
-        return fail(QStringLiteral("soak URL ANSWER CHECKS [SMTPPORT [FTPHOST FTPUSER FTPPASS]]"));
+        return fail(QStringLiteral(
+            "soak [--no-window] URL ANSWER CHECKS [SMTPPORT [FTPHOST FTPUSER FTPPASS]]"));
     }
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
@@ -318,23 +397,38 @@ int soak(QApplication& app, const QStringList& args)
     const QString cfg = dir.filePath(kNomConfig);
     writeFileAtomically(cfg, configFile(keys));
 
+    // The real services over the local peers; boxes and sounds are recorded, not shown.
     test::FakePlatform fakes;
-    Console console(fakes.platform(), cfg);
-    console.Form_Load();
-    console.show();
-    Soak s(console, args[1], args[2].toInt());
+    QStringList sons;
+    fakes.sound.trace.vers = &sons;
+    DetecteIP detecteur;
+    Mailing mailing(fakes.clock);
+    Publication publication;
+    Moteur moteur(fakes.platform(), cfg, detecteur, mailing, publication);
+    std::optional<Console> console;
+    if (window) {
+        console.emplace(moteur, mailing, publication, fakes.links);
+        console->Form_Load();
+        console->show();
+    } else {
+        moteur.Form_Load();
+    }
+    Soak s(moteur, args[1], args[2].toInt());
     QTimer::singleShot(200, &s, &Soak::begin); // after the first paint
     QApplication::exec();
     QJsonObject r = s.result;
+    r.insert(QStringLiteral("window"), window);
+    // The two texts kept for the whole run: the SMTP dialogue log is bounded, the console log
+    // is not.
+    r.insert(QStringLiteral("mail_log_chars"), mailing.texteLog().size());
     r.insert(QStringLiteral("boxes"), static_cast<int>(fakes.boxes.shown.size()));
-    r.insert(QStringLiteral("sounds"), static_cast<int>(fakes.sound.played.size()));
+    r.insert(QStringLiteral("sounds"), static_cast<int>(sons.size()));
     QJsonArray boxTexts;
     for (const auto& b : fakes.boxes.shown) {
         boxTexts.append(b.kind + QStringLiteral(": ") + b.text);
     }
     r.insert(QStringLiteral("box_texts"), boxTexts);
     print(r);
-    (void)app;
     return r.contains(QStringLiteral("error")) ? 1 : 0;
 }
 
@@ -395,31 +489,31 @@ int mail(const QStringList& args)
     if (args.size() < 2) {
         return fail(QStringLiteral("mail SMTPPORT RUNS [SECURITE USER PASSWORD CAFILE]"));
     }
-    test::FakePlatform fakes;
-    test::FakeConsole console;
-    console.mail = true;
-    console.ip = QStringLiteral("198.51.100.7");
-    Parametres& p = console.params;
-    p.ServeurSmtp = QStringLiteral("127.0.0.1:") + args[0];
-    p.MessageDe = QStringLiteral("corvane@example.org");
-    p.Sujet = QStringLiteral("Changement IP");
-    p.Message = QStringLiteral("Hello, voici ma Nouvelle IP");
-    for (std::size_t i = 0; i < p.Adresses.size(); ++i) {
-        p.Adresses[i] = QStringLiteral("dest%1@example.org").arg(i + 1);
+    ReglagesMail r;
+    r.serveur = QStringLiteral("127.0.0.1:") + args[0];
+    r.messageDe = QStringLiteral("corvane@example.org");
+    r.sujet = QStringLiteral("Changement IP");
+    for (std::size_t i = 0; i < r.adresses.size(); ++i) {
+        r.adresses[i] = QStringLiteral("dest%1@example.org").arg(i + 1);
     }
     if (args.size() >= 6) {
-        p.SecuriteSmtp = args[2];
-        p.UtilisateurSmtp = args[3];
-        p.MotDePasseSmtp = args[4];
-        p.CertificatSmtp = args[5];
+        r.securite = args[2];
+        r.utilisateur = args[3];
+        r.motDePasse = args[4];
+        r.certificat = args[5];
     }
-    SmtpWindow smtp(console, fakes.platform());
-    smtp.InitSmtp();
-    timeRuns(QStringLiteral("mail_ms"), 1, args[1].toInt(), [&smtp, &console](auto f) {
-        const auto before = console.text.count(QStringLiteral("... expe OK"));
-        smtp.BoucleSend([f, &console, before] {
-            f(console.text.count(QStringLiteral("... expe OK")) - before == 10);
-        });
+    test::FakeClock clock;
+    Mailing mailing(clock);
+    mailing.InitSmtp(r);
+    auto done = std::make_shared<std::function<void(bool)>>();
+    QObject::connect(&mailing, &ServiceMail::termine, &mailing, [done](const QString& rapport) {
+        auto f = std::move(*done);
+        f(rapport.count(QStringLiteral("... expe OK")) == 10);
+    });
+    timeRuns(QStringLiteral("mail_ms"), 1, args[1].toInt(), [&mailing, done](auto f) {
+        *done = std::move(f);
+        mailing.BoucleSend(QStringLiteral("Hello, voici ma Nouvelle IP"),
+                           QStringLiteral("198.51.100.7"));
     });
     QTimer::singleShot(600000, qApp, &QCoreApplication::quit);
     return QApplication::exec();
@@ -440,7 +534,7 @@ int main(int argc, char** argv)
         return startup(app, args[0]);
     }
     if (mode == QLatin1String("soak")) {
-        return soak(app, args);
+        return soak(args);
     }
     if (mode == QLatin1String("detect")) {
         return detect(args);

@@ -1,14 +1,18 @@
 // Google Benchmark cases of the routines that run often or on large inputs: the settings file,
-// the console log's entry, the link scan under the mouse pointer and the page files.
+// the console log's entry (engine and window), the link scan under the mouse pointer and the
+// page files.
 
 #include "config/fichierini.h"
+#include "mail/mailing.h"
 #include "platform/atomicfile.h"
 #include "platform/textcodec.h"
 #include "publish/assemblage.h"
 #include "publish/fragment.h"
+#include "publish/publication.h"
 #include "support/fakes.h"
 #include "ui/console.h"
 #include "ui/modliens.h"
+#include "watch/moteur.h"
 
 #include <QApplication>
 #include <QDir>
@@ -92,7 +96,8 @@ void BM_SauveConfig(benchmark::State& state)
 }
 BENCHMARK(BM_SauveConfig)->Unit(benchmark::kMicrosecond);
 
-// affiche with args {entries already in the log, logging on}: the cost of one more entry.
+// affiche with args {entries already in the log, logging on}: the cost of one more entry, in
+// the engine and in the main window that shows it.
 void BM_affiche(benchmark::State& state)
 {
     InTempDir dir;
@@ -107,19 +112,23 @@ void BM_affiche(benchmark::State& state)
         }
         writeFileAtomically(kNomLog, toAnsi(log));
     }
-    test::FakePlatform fakes;
-    Console console(fakes.platform(), dir.path(kNomConfig));
     writeFileAtomically(dir.path(kNomConfig),
                         toAnsi(QStringLiteral("[OPTION]\r\nSauve Log=%1\r\n").arg(logOn ? 1 : 0)));
+    test::FakePlatform fakes;
+    test::FakeDetecteur detecteur;
+    Mailing mailing(fakes.clock);
+    Publication publication;
+    Moteur moteur(fakes.platform(), dir.path(kNomConfig), detecteur, mailing, publication);
+    Console console(moteur, mailing, publication, fakes.links);
     console.Form_Load();
-    if (console.MenuLog->isChecked() != logOn) {
+    if (moteur.reglages().sauveLog != logOn) {
         state.SkipWithError("log option not applied");
         return;
     }
-    console.IpActuelle = QStringLiteral("198.51.100.7");
+    moteur.IpActuelle = QStringLiteral("198.51.100.7");
     for (auto _ : state) {
-        console.libelle = QStringLiteral("Changement IP");
-        console.affiche();
+        moteur.libelle = QStringLiteral("Changement IP");
+        moteur.affiche();
     }
     state.counters["entries"] = static_cast<double>(deja);
 }
@@ -197,23 +206,19 @@ void BM_assemblePage(benchmark::State& state)
 }
 BENCHMARK(BM_assemblePage)->Unit(benchmark::kMicrosecond);
 
-// What a change costs with "Upload fichier" ticked: the page built through the main window,
-// its debug window filling its three boxes as it does in every mode.
+// What a change costs with "Upload fichier" ticked: the page built by the publishing service.
 void BM_prepare_page(benchmark::State& state)
 {
     InTempDir dir;
     writeFileAtomically(kFichierGabarit, gabarit100k());
-    writeFileAtomically(kNomConfig, toAnsi(QStringLiteral("[OPTION]\r\nUpload fichier=1\r\n")));
-    test::FakePlatform fakes;
-    Console console(fakes.platform(), dir.path(kNomConfig));
-    console.Form_Load();
-    console.IpActuelle = QStringLiteral("203.0.113.9");
-    if (!console.ecrit_ip_actu()) {
+    Publication publication;
+    const QString ip = QStringLiteral("203.0.113.9");
+    if (!publication.ecrit_ip_actu(ip)) {
         state.SkipWithError("ecrit_ip_actu failed");
         return;
     }
     for (auto _ : state) {
-        if (!console.prepare_page()) {
+        if (!publication.prepare_page(ip)) {
             state.SkipWithError("prepare_page failed");
             break;
         }
