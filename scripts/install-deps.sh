@@ -26,6 +26,9 @@ PACKAGES=(
   libldns-dev bind9 bind9-dnsutils
   # the desktop test: an XEmbed tray host, and GLib's D-Bus for its own notification service
   trayer python3-gi gir1.2-glib-2.0
+  # settings window and history: passwords in the Secret Service keyring, SQLite through Qt SQL,
+  # translations (lupdate/lrelease and Qt's own .qm), a keyring daemon for the tests
+  qtkeychain-qt6-dev libqt6sql6-sqlite qt6-l10n-tools qt6-translations-l10n gnome-keyring sqlite3
 )
 
 missing=()
