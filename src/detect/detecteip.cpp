@@ -1,8 +1,9 @@
 #include "detect/detecteip.h"
 
+#include "platform/autorites.h"
+
 #include "platform/textcodec.h"
 
-#include <QFile>
 #include <QHostInfo>
 #include <QLoggingCategory>
 #include <QMetaEnum>
@@ -23,7 +24,6 @@ Q_LOGGING_CATEGORY(lcDetect, "corvane.detect")
 // Qt reads at most this much from the socket ahead of us, so a flood is never buffered whole.
 constexpr qint64 kTamponLecture = 16 * 1024;
 // A CA file bigger than this is no CA file; the system's whole store is a few hundred KiB.
-constexpr qint64 kTailleMaxCertificat = 4 * 1024 * 1024;
 // Enough for http -> https and a move of the page; a loop ends here.
 constexpr int kRedirectionsMax = 5;
 // How much of a wrong answer the reason quotes.
@@ -147,32 +147,6 @@ bool passeParProxy(const QUrl& url)
            proxies.first().type() != QNetworkProxy::DefaultProxy;
 }
 
-const QList<QSslCertificate>& autoritesSysteme()
-{
-    // Qt reads the whole store from disk for this (a tenth of a second or more): once is enough.
-    static const QList<QSslCertificate> liste = QSslConfiguration::systemCaCertificates();
-    return liste;
-}
-
-bool chargeAutorites(const QString& chemin, QList<QSslCertificate>& autorites, QString& raison)
-{
-    QFile f(chemin);
-    if (!f.open(QIODevice::ReadOnly)) {
-        raison = QStringLiteral("certificat illisible : ") + chemin;
-        return false;
-    }
-    const QByteArray pem = f.read(kTailleMaxCertificat + 1);
-    const QList<QSslCertificate> fichier = QSslCertificate::fromData(pem, QSsl::Pem);
-    if (pem.size() > kTailleMaxCertificat || fichier.isEmpty()) {
-        raison = QStringLiteral("certificat invalide : %1 (aucun certificat PEM)").arg(chemin);
-        return false;
-    }
-    // Adding a CA to a configuration turns off Qt's loading of the system store on demand, so
-    // the system's CAs are listed here in full.
-    autorites = autoritesSysteme() + fichier;
-    return true;
-}
-
 } // namespace
 
 LectureReponse lisReponse(QStringView corps)
@@ -259,11 +233,12 @@ void DetecteIP::demarre(const RequeteDetection& requete)
     // A wrong CA file is a setting to fix, whichever page would be asked: it fails at once.
     autorites_.clear();
     if (!requete.certificat.isEmpty()) {
-        QString raison;
-        if (!chargeAutorites(requete.certificat, autorites_, raison)) {
-            refuse(raison);
+        Autorites a = chargeAutorites(requete.certificat);
+        if (!a) {
+            refuse(a.raison);
             return;
         }
+        autorites_ = std::move(a.liste);
     }
     requete_ = requete;
     secours_ = false;

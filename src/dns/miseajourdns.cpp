@@ -1,9 +1,10 @@
 #include "dns/miseajourdns.h"
 
+#include "platform/autorites.h"
+
 #include "config/parametres.h"
 #include "platform/platform.h"
 
-#include <QFile>
 #include <QHostInfo>
 #include <QLoggingCategory>
 #include <QMetaEnum>
@@ -28,7 +29,6 @@ constexpr qsizetype kMaxUdp = 512;
 // A dyndns2 answer is one short line; anything longer is not one.
 constexpr qsizetype kMaxCorps = 4096;
 // A CA file bigger than this is no CA file; the system's whole store is a few hundred KiB.
-constexpr qint64 kMaxCertificat = 4 * 1024 * 1024;
 // What a provider in trouble (911, dnserr) asks of its clients at the least.
 constexpr qint64 kPauseSec = 10 * 60;
 
@@ -142,24 +142,6 @@ template <typename Socket> void ferme(Socket*& socket, QObject* proprietaire)
         socket->deleteLater();
         socket = nullptr;
     }
-}
-
-bool chargeAutorites(const QString& chemin, QList<QSslCertificate>& autorites, QString& raison)
-{
-    QFile f(chemin);
-    if (!f.open(QIODevice::ReadOnly)) {
-        raison = QStringLiteral("certificat illisible : ") + chemin;
-        return false;
-    }
-    const QByteArray pem = f.read(kMaxCertificat + 1);
-    const QList<QSslCertificate> fichier = QSslCertificate::fromData(pem, QSsl::Pem);
-    if (pem.size() > kMaxCertificat || fichier.isEmpty()) {
-        raison = QStringLiteral("certificat invalide : %1 (aucun certificat PEM)").arg(chemin);
-        return false;
-    }
-    // Setting the CAs replaces the system's store: it is listed in full.
-    autorites = QSslConfiguration::systemCaCertificates() + fichier;
-    return true;
 }
 
 } // namespace
@@ -519,9 +501,12 @@ void MiseAJourDns::demarreDyndns2(const Demande& d)
         return refuse(QStringLiteral("utilisateur absent ou invalide ([DNS] Utilisateur)"));
     }
     QList<QSslCertificate> autorites;
-    QString raison;
-    if (!r.certificat.isEmpty() && !chargeAutorites(r.certificat, autorites, raison)) {
-        return refuse(raison);
+    if (!r.certificat.isEmpty()) {
+        Autorites a = chargeAutorites(r.certificat);
+        if (!a) {
+            return refuse(a.raison);
+        }
+        autorites = std::move(a.liste);
     }
     url.setUserInfo({});
     QUrlQuery requete(url);

@@ -1,9 +1,11 @@
 #include "mail/smtpdialogue.h"
 
+#include "platform/autorites.h"
+#include "platform/saferead.h"
+
 #include "mail/message.h"
 #include "platform/textcodec.h"
 
-#include <QFile>
 #include <QHostInfo>
 #include <QNetworkProxy>
 #include <QSslCertificate>
@@ -38,17 +40,7 @@ bool illisibleSurUneLigne(const QString& texte)
            texte.contains(QChar(0));
 }
 
-// The system's authorities. Qt's default configuration loads them on demand and lists none;
-// a configuration given its own list stops looking there, so the list is read once (slow:
-// every file of the system store) and kept for the process.
-const QList<QSslCertificate>& autoritesSysteme()
-{
-    static const QList<QSslCertificate> liste = [] {
-        QList<QSslCertificate> l = QSslConfiguration::defaultConfiguration().caCertificates();
-        return l.isEmpty() ? QSslConfiguration::systemCaCertificates() : l;
-    }();
-    return liste;
-}
+constexpr qint64 kTailleMaxCertificat = 4 * 1024 * 1024;
 
 QString nomProtocole(QSsl::SslProtocol p)
 {
@@ -74,12 +66,12 @@ QString SmtpDialogue::configureTls(const QString& chemin, QSslConfiguration& con
     if (chemin.isEmpty()) {
         return {};
     }
-    QFile f(chemin);
-    if (!f.open(QIODevice::ReadOnly)) {
+    const ReadResult lu = readWholeFile(chemin, kTailleMaxCertificat);
+    if (!lu) {
         return QStringLiteral("fichier Certificat illisible : ") + chemin + QStringLiteral(" (") +
-               f.errorString() + QLatin1Char(')');
+               lu.raison + QLatin1Char(')');
     }
-    const QByteArray contenu = f.readAll();
+    const QByteArray& contenu = lu.data;
     if (contenu != contenuCertificat_ || autoritesFichier_.isEmpty()) {
         autoritesFichier_ = QSslCertificate::fromData(contenu, QSsl::Pem);
         autoritesFichier_.removeIf([](const QSslCertificate& c) { return c.isNull(); });

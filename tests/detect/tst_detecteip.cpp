@@ -17,6 +17,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 using corvane::DetecteIP;
 using corvane::LectureReponse;
 using corvane::RequeteDetection;
@@ -288,9 +290,11 @@ void TestDetecteIP::connexions_data()
     row("trusted through Certificat", "", "127.0.0.1", "ca", "127.0.0.1", {});
     row("signed by another CA", "", "127.0.0.1", "autreCa", "", "certificat non reconnu : …");
     row("Certificat unreadable", "", "127.0.0.1", "/nonexistent/ca.pem", "",
-        "certificat illisible : {chemin}");
+        "certificat illisible : {chemin} (…");
     row("Certificat holds a key", "", "127.0.0.1", "cle", "",
         "certificat invalide : {chemin} (aucun certificat PEM)");
+    row("Certificat a FIFO nobody writes", "", "127.0.0.1", "fifo", "",
+        "certificat illisible : {chemin} (…");
     row("ipv4 by name", "ipv4", "localhost", "", "127.0.0.1", {});
     row("ipv4 by name over TLS", "ipv4", "localhost", "ca", "127.0.0.1", {});
     row("ipv6", "IPv6", "{v6}", "", "::1", {});
@@ -325,7 +329,13 @@ void TestDetecteIP::connexions()
         }
     }
     const QMap<QString, QString> fichiers{
-        {"ca", certs_.ca}, {"autreCa", certs_.autreCa}, {"cle", certs_.cle}};
+        {"ca", certs_.ca},
+        {"autreCa", certs_.autreCa},
+        {"cle", certs_.cle},
+        {"fifo", certDir_.filePath("fifo")}};
+    if (certificat == "fifo" && !QFile::exists(fichiers["fifo"])) {
+        QCOMPARE(::mkfifo(qPrintable(fichiers["fifo"]), 0600), 0);
+    }
     certificat = fichiers.value(certificat, certificat);
     raison.replace("{chemin}", certificat);
     Pair& pair = certificat.isEmpty() ? http_ : https_;
