@@ -7,6 +7,8 @@
 
 #include <QTimer>
 
+#include <utility>
+
 Q_LOGGING_CATEGORY(lcMail, "corvane.mail")
 
 namespace corvane {
@@ -67,6 +69,7 @@ void Mailing::demarreMailingSuivant()
     rapport_.clear();
     envoyes_ = 0;
     refuses_ = 0;
+    parAdresse_.clear();
     numMail_ = adresseSuivante(-1);
     if (numMail_ < 0) {
         // No address at all: no dialogue, and the empty report, from the event loop like
@@ -113,6 +116,7 @@ void Mailing::ajouteBloc(int index, const QString& adresse, const ResultatEnvoi&
                                  : QStringLiteral("... expe ERREUR : ") + resultat.raison) +
                 kCrLf;
     refuses_ += resultat.envoye ? 0 : 1;
+    parAdresse_.append({adresse, resultat.envoye, resultat.envoye ? QString() : resultat.raison});
 }
 
 void Mailing::finEnvoi(const ResultatEnvoi& resultat)
@@ -158,7 +162,7 @@ void Mailing::finMailing()
     rapport_.clear();
     enCours_ = false;
     QTimer::singleShot(0, this, &Mailing::demarreMailingSuivant);
-    emit termine(rapport, refuses_);
+    emit termine(rapport, refuses_, std::exchange(parAdresse_, {}));
 }
 
 void Mailing::ajouteAuLog(const QString& entree)

@@ -82,6 +82,7 @@ private:
     QString rapport_;
     int envoyes_ = 0; // mails of the mailing under way the server took
     int refuses_ = 0; // its addresses that got no mail
+    QList<IssueMail> parAdresse_;
 
     QString log_;
     qint64 activites_ = 0;

@@ -5,6 +5,7 @@
 
 #include "publish/ftpenvoi.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -58,6 +59,13 @@ struct ReglagesMail {
 };
 ReglagesMail reglagesMail(const Parametres& p);
 
+// How the mail to one address of a mailing went; raison is the dialogue's, masked.
+struct IssueMail {
+    QString adresse;
+    bool ok = false;
+    QString raison;
+};
+
 // The notification mailings: a queue of mailings, one dialogue per address.
 class ServiceMail : public QObject {
     Q_OBJECT
@@ -71,9 +79,11 @@ public:
     virtual void BoucleSend(const QString& message, const QString& ipActuelle) = 0;
 
 signals:
-    void mailEnvoye();                    // after each dialogue: the mail sound's moment
-    // The mailing's report, for the console log, and how many of its addresses got no mail.
-    void termine(const QString& rapport, int refuses);
+    void mailEnvoye(); // after each dialogue: the mail sound's moment
+    // The mailing's report, for the console log, how many of its addresses got no mail, and
+    // each address's outcome in the order of the list.
+    void termine(const QString& rapport, int refuses,
+                 const QList<corvane::IssueMail>& parAdresse = {});
     void erreurSocket(int numero, const QString& description); // for the error box
 };
 
