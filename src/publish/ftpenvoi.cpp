@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <mutex>
 
 namespace corvane {
@@ -397,6 +398,20 @@ ReadResult autorites(CURL* h, const QString& fichier)
     return r;
 }
 
+// The command that removes the uploaded file, run by libcurl after the upload. FTP has
+// changed into the file's folder by then (libcurl's default, one CWD per folder); an SFTP
+// path is taken whole, quoted as libcurl's SFTP commands read it. A quoted path gets no "/~/"
+// from libcurl, and needs none: the SFTP server reads a relative one from the login folder.
+QByteArray commandeSuppression(const QString& cheminDistant, bool sftp)
+{
+    if (!sftp) {
+        return "DELE " + toAnsi(cheminDistant.section(QLatin1Char('/'), -1));
+    }
+    QByteArray chemin = cheminDistant.toUtf8();
+    chemin.replace('\\', "\\\\").replace('"', "\\\"");
+    return "rm \"" + chemin + '"';
+}
+
 } // namespace
 
 UrlFtp construitUrlFtp(const QString& hebergeur, const QString& cheminDistant,
@@ -597,6 +612,14 @@ void TransfertFtp::execute()
                              static_cast<curl_sshkeycallback>(cleHoteConnue));
             curl_easy_setopt(h, CURLOPT_SSH_KEYDATA, &c);
         }
+    }
+
+    // Freed at the end of this scope, after every curl_easy_cleanup below.
+    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> apres(nullptr, curl_slist_free_all);
+    if (demande_.supprimeApres) {
+        apres.reset(curl_slist_append(
+            nullptr, commandeSuppression(demande_.cheminDistant, sftp).constData()));
+        curl_easy_setopt(h, CURLOPT_POSTQUOTE, apres.get());
     }
 
     c.avance(EtatResolution);

@@ -51,6 +51,9 @@ struct DemandeFtp {
     // key must be in $HOME/.ssh/known_hosts. A key that matches neither is refused.
     QString empreinteHote;
     QString certificat; // ftps: a PEM file of authorities trusted besides the system's
+    // The settings window's trial: the file is removed again once stored, so that it proves
+    // the account may write there and leaves nothing behind. A refused removal is a failure.
+    bool supprimeApres = false;
     int delaiConnexionSec = 30;
     int delaiBlocageSec = 60;
 };
