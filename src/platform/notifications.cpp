@@ -76,8 +76,7 @@ void DBusNotifier::send(const Notification& n)
     const QString body = markup_ ? n.text.toHtmlEscaped() : n.text;
     // The "default" action is the click on the notification itself.
     const QStringList actions =
-        n.onClick ? QStringList{QStringLiteral("default"), QStringLiteral("Afficher")}
-                  : QStringList();
+        n.onClick ? QStringList{QStringLiteral("default"), tr("Afficher")} : QStringList();
     const QVariantMap hints{{QStringLiteral("desktop-entry"), desktopEntry_}};
     m << appName_ << uint(0) << desktopEntry_ << n.title << body << actions << hints
       << int(-1); // -1: the service's own display time

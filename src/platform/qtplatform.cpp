@@ -34,7 +34,11 @@ std::unique_ptr<QSoundEffect> effect(const char* resource)
 
 bool QtMessageBoxes::ask(const QString& title, const QString& text)
 {
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, owner_);
+    // The engine marks its questions for translation in its own context; a text without a
+    // translation shows as it comes.
+    const QString texte = QCoreApplication::translate("corvane::Moteur", text.toUtf8().constData());
+    QMessageBox box(QMessageBox::Question, title, texte, QMessageBox::Yes | QMessageBox::No,
+                    owner_);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }

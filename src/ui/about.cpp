@@ -76,7 +76,6 @@ QFrame* zoneLien(QWidget* parent, const char* nom, const QRect& r)
 About::About(LinkOpener& links, QWidget* parent) : QDialog(parent), links_(links)
 {
     setObjectName(QStringLiteral("About"));
-    setWindowTitle(QStringLiteral("About Brenn"));
     setWindowIcon(QIcon(QStringLiteral(":/pictures/about.png")));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -91,7 +90,7 @@ About::About(LinkOpener& links, QWidget* parent) : QDialog(parent), links_(links
     Frame1->setGeometry(place(240, 120, 4215, 1335));
     Frame1->setAttribute(Qt::WA_NoMousePropagation);
 
-    Label5 = label(Frame1, "Label5", kMarqueBrenn, place(2400, 960, 735, 135));
+    Label5 = label(Frame1, "Label5", kMarqueBrenn, place(2400, 960, 735, 195));
     Label5->setFont(police(policeSerif(), 6));
     QPalette gris = Label5->palette();
     gris.setColor(QPalette::WindowText, gris.color(QPalette::Dark));
@@ -101,11 +100,11 @@ About::About(LinkOpener& links, QWidget* parent) : QDialog(parent), links_(links
     Label4 = label(Frame1, "Label4", QStringLiteral("Corvane"), place(960, 360, 2655, 495));
     Label4->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label4->setFont(police(sans, 12, true));
-    Label3 = label(Frame1, "Label3", QStringLiteral("V 1.05"), place(1680, 915, 615, 255));
+    Label3 = label(Frame1, "Label3", QStringLiteral("V 1.05"), place(1620, 915, 735, 285));
     Label3->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label3->setFont(police(sans, 9.75));
 
-    Command1 = new QPushButton(QStringLiteral("OK"), this);
+    Command1 = new QPushButton(this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setGeometry(place(1800, 3480, 975, 375));
     Command1->setAttribute(Qt::WA_NoMousePropagation);
@@ -138,6 +137,23 @@ About::About(LinkOpener& links, QWidget* parent) : QDialog(parent), links_(links
     installEventFilter(this);
     Mail->installEventFilter(this);
     SiteBrenn->installEventFilter(this);
+    retraduit();
+}
+
+// The maker's mark, the product's name and version and the addresses read the same in every
+// language.
+void About::retraduit()
+{
+    setWindowTitle(tr("About Brenn"));
+    Command1->setText(tr("OK"));
+}
+
+void About::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        retraduit();
+    }
+    QDialog::changeEvent(event);
 }
 
 About::~About() = default;

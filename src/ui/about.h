@@ -39,9 +39,11 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void souligne(QLabel* label, bool oui);
+    void retraduit();
 
     LinkOpener& links_;
     QGroupBox* Frame1 = nullptr;

@@ -4,10 +4,15 @@
 #include "ui/modliens.h"
 #include "ui/richtextview.h"
 
+#include <QEvent>
 #include <QFile>
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <cmath>
 
 namespace corvane {
 namespace {
@@ -18,9 +23,27 @@ constexpr int px(int twips)
     return twips / kTwipsParPixel;
 }
 
-QRect place(int left, int top, int width, int height)
+constexpr QRect place(int left, int top, int width, int height)
 {
     return {px(left), px(top), px(width), px(height)};
+}
+
+// Boxes as the layout draws them, for 96 dpi and the French captions.
+constexpr QRect kFrame1 = place(120, 3480, 9255, 6615);
+constexpr QRect kRT1 = place(120, 1080, 9015, 5415);
+constexpr QRect kLabel2 = place(1920, 360, 5295, 615);
+constexpr QRect kEtapes = place(240, 600, 9015, 2775);
+constexpr QRect kLabel3 = place(2880, 120, 3615, 495);
+
+// A label grown about its centre, and downwards, to what its text needs; the height added.
+int agrandit(QLabel* l, const QRect& dessin)
+{
+    const QSize besoin = l->sizeHint();
+    const int dw = std::max(0, besoin.width() - dessin.width());
+    QRect r = dessin.adjusted(-dw / 2, 0, dw - dw / 2, 0);
+    r.setHeight(std::max(dessin.height(), besoin.height()));
+    l->setGeometry(r);
+    return r.height() - dessin.height();
 }
 
 QString ressource(const QString& nom)
@@ -70,7 +93,6 @@ QString policeSansSerif()
 Aide::Aide(Parametres& p, LinkOpener& links, QWidget* parent) : QDialog(parent), p_(p)
 {
     setObjectName(QStringLiteral("Aide"));
-    setWindowTitle(QStringLiteral("Aide Corvane"));
     setWindowIcon(QIcon(QStringLiteral(":/pictures/aide.png")));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -78,23 +100,21 @@ Aide::Aide(Parametres& p, LinkOpener& links, QWidget* parent) : QDialog(parent),
     setFixedSize(px(9495), px(10230));
     setFont(police(12));
 
-    Frame1 = new QGroupBox(QStringLiteral("Fichier \"Corvane.cfg\""), this);
+    Frame1 = new QGroupBox(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(place(120, 3480, 9255, 6615));
+    Frame1->setGeometry(kFrame1);
 
     RT1 = new RichTextView(Frame1);
     RT1->setObjectName(QStringLiteral("RT1"));
-    RT1->setGeometry(place(120, 1080, 9015, 5415));
+    RT1->setGeometry(kRT1);
     RT1->setReadOnly(true);
-    RT1->setToolTip(QStringLiteral("Fichier Corvane.cfg"));
     QPalette jaune = RT1->palette();
     jaune.setColor(QPalette::Base, QColor(255, 255, 192));
     RT1->setPalette(jaune);
-    RT1->setRichText(ressource(QStringLiteral("rt1.html")));
 
     Label2 = new QLabel(Frame1);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(place(1920, 360, 5295, 615));
+    Label2->setGeometry(kLabel2);
     Label2->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label2->setTextFormat(Qt::PlainText);
     // The layout was drawn with a narrow bitmap font: the legend keeps its size and its box,
@@ -106,8 +126,10 @@ Aide::Aide(Parametres& p, LinkOpener& links, QWidget* parent) : QDialog(parent),
     const auto etapes = [&](const char* nom, const char* fichier) {
         auto* rt = new RichTextView(this);
         rt->setObjectName(QLatin1String(nom));
-        rt->setGeometry(place(240, 600, 9015, 2775));
+        rt->setGeometry(kEtapes);
         rt->setReadOnly(true);
+        // The steps are short: the whole text shows, with no bar to scroll it.
+        rt->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         rt->setRichText(ressource(QLatin1String(fichier)));
         new SourisLiens(*rt, links);
         return rt;
@@ -115,54 +137,96 @@ Aide::Aide(Parametres& p, LinkOpener& links, QWidget* parent) : QDialog(parent),
     RT2 = etapes("RT2", "rt2.html");
     RT2eng = etapes("RT2eng", "rt2eng.html");
 
-    Image2 = image(this, QStringLiteral("Image2"), QStringLiteral("english.png"),
-                   QStringLiteral("International language"), place(8280, 120, 420, 255));
-    Image1 = image(this, QStringLiteral("Image1"), QStringLiteral("francais.png"),
-                   QStringLiteral("langage Francais"), place(7680, 120, 420, 255));
+    Image2 = image(this, QStringLiteral("Image2"), QStringLiteral("english.png"), {},
+                   place(8280, 120, 420, 255));
+    Image1 = image(this, QStringLiteral("Image1"), QStringLiteral("francais.png"), {},
+                   place(7680, 120, 420, 255));
     connect(new Clic(*Image1), &Clic::clicked, this, &Aide::Image1_Click);
     connect(new Clic(*Image2), &Clic::clicked, this, &Aide::Image2_Click);
 
-    Label3 = new QLabel(QStringLiteral("Installation - Configuration"), this);
+    Label3 = new QLabel(this);
     Label3->setObjectName(QStringLiteral("Label3"));
-    Label3->setGeometry(place(2880, 120, 3615, 495));
+    Label3->setGeometry(kLabel3);
     Label3->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label3->setFont(police(13.5));
 
     setTabOrder(RT2, RT1);
     setTabOrder(RT1, RT2eng);
 
+    retraduit();
     Form_Load();
 }
 
 Aide::~Aide() = default;
 
+// The window's own captions follow the interface's language; the steps and the notes of the
+// sample follow the flags.
+void Aide::retraduit()
+{
+    setWindowTitle(tr("Aide Corvane"));
+    Frame1->setTitle(tr("Fichier \"Corvane.cfg\""));
+    RT1->setToolTip(tr("Fichier Corvane.cfg"));
+    Image2->setToolTip(tr("International language"));
+    Image1->setToolTip(tr("langage Francais"));
+    Label3->setText(tr("Installation - Configuration"));
+    Label2->setText(tr("Paramètre en rouge : pour la détection de l'IP\n"
+                       "Paramètres en orange : pour l'upload ftp et/ou le transfert de mail\n"
+                       "Paramètres en grisé : option du logiciel et/ou non utilisé dans cette "
+                       "version"));
+    ajusteTailles();
+}
+
+// Where a caption or the steps need more room than the layout gives (a larger font
+// resolution, the other language), their box grows to fit, and the sample below gives up the
+// height they take. The steps never scroll: their text is short and is the help itself.
+void Aide::ajusteTailles()
+{
+    agrandit(Label3, kLabel3);
+    const int legende = agrandit(Label2, kLabel2);
+    int etapes = 0;
+    for (RichTextView* rt : {RT2, RT2eng}) {
+        QTextDocument* d = rt->document();
+        d->setTextWidth(kEtapes.width() - 2 * rt->frameWidth());
+        etapes = std::max(etapes, int(std::ceil(d->size().height())) + 2 * rt->frameWidth() -
+                                      kEtapes.height());
+    }
+    for (RichTextView* rt : {RT2, RT2eng}) {
+        rt->setGeometry(kEtapes.adjusted(0, 0, 0, etapes));
+    }
+    Frame1->setGeometry(kFrame1.adjusted(0, etapes, 0, 0));
+    RT1->setGeometry(kRT1.adjusted(0, legende, 0, -etapes));
+}
+
+void Aide::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        retraduit();
+    }
+    QDialog::changeEvent(event);
+}
+
 void Aide::Form_Load()
 {
-    Label2->setText(QStringLiteral("Paramètre en rouge : pour la détection de l'IP\r\n"
-                                   "Paramètres en orange : pour l'upload ftp et/ou le "
-                                   "transfert de mail\r\n"
-                                   "Paramètres en grisé : option du logiciel et/ou non "
-                                   "utilisé dans cette version"));
-    if (p_.LangageInt == QLatin1String("non")) {
-        RT2->setVisible(true);
-        RT2eng->setVisible(false);
-    } else {
-        RT2eng->setVisible(true);
-        RT2->setVisible(false);
-    }
+    montreEtapes(p_.LangageInt == QLatin1String("non"));
+}
+
+void Aide::montreEtapes(bool francais)
+{
+    RT2->setVisible(francais);
+    RT2eng->setVisible(!francais);
+    RT1->setRichText(
+        ressource(francais ? QStringLiteral("rt1.html") : QStringLiteral("rt1eng.html")));
 }
 
 void Aide::Image1_Click()
 {
-    RT2->setVisible(true);
-    RT2eng->setVisible(false);
+    montreEtapes(true);
     p_.LangageInt = QStringLiteral("non");
 }
 
 void Aide::Image2_Click()
 {
-    RT2eng->setVisible(true);
-    RT2->setVisible(false);
+    montreEtapes(false);
     p_.LangageInt = QStringLiteral("oui");
 }
 

@@ -35,7 +35,14 @@ public:
     QLabel* image2() const { return Image2; }
     QLabel* label3() const { return Label3; }
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void retraduit();
+    void ajusteTailles();
+    void montreEtapes(bool francais);
+
     Parametres& p_;
     QGroupBox* Frame1 = nullptr;
     RichTextView* RT1 = nullptr;

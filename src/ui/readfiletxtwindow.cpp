@@ -4,15 +4,19 @@
 #include "publish/publication.h"
 #include "ui/richtextview.h"
 
+#include <QEvent>
 #include <QVBoxLayout>
 
 namespace corvane {
 
 ReadFileTxtWindow::ReadFileTxtWindow(const Publication& publication, QWidget* parent)
-    : QWidget(parent, Qt::Window), publication_(&publication)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      publication_(&publication)
 {
     setObjectName(QStringLiteral("read_file_txt"));
-    setWindowTitle(QStringLiteral("LOG - Debug assemblage fichier "));
+    setWindowTitle(tr("LOG - Debug assemblage fichier "));
     resize(640, 520);
 
     const auto boite = [this](const char* nom) {
@@ -40,6 +44,14 @@ ReadFileTxtWindow::ReadFileTxtWindow(const Publication& publication, QWidget* pa
             traiteText();
         }
     });
+}
+
+void ReadFileTxtWindow::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        setWindowTitle(tr("LOG - Debug assemblage fichier "));
+    }
+    QWidget::changeEvent(event);
 }
 
 void ReadFileTxtWindow::showEvent(QShowEvent* event)

@@ -4,6 +4,7 @@
 #include "ui/richtextview.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -30,10 +31,12 @@ constexpr qint64 kBandeMax = 512;
 } // namespace
 
 SmtpWindow::SmtpWindow(const Mailing& mailing, QWidget* parent)
-    : QWidget(parent, Qt::Window), mailing_(mailing)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      mailing_(mailing)
 {
     setObjectName(QStringLiteral("smtp"));
-    setWindowTitle(QStringLiteral("LOG - Debug transfert smtp"));
     setFixedSize(8925 / kTwipsParPixel, 4815 / kTwipsParPixel);
     {
         // MS Sans Serif 8.25 pt is absent here: a sans face of close metrics, at its size.
@@ -65,9 +68,10 @@ SmtpWindow::SmtpWindow(const Mailing& mailing, QWidget* parent)
         text1_->setFont(f);
     }
 
-    Label1_ = new QLabel(QStringLiteral("Adresse Mail Disponible"), this);
+    Label1_ = new QLabel(this);
     Label1_->setObjectName(QStringLiteral("Label1"));
-    Label1_->setGeometry(enPixels(3600, 3720, 1815, 255));
+    // Grown from the layout's 1815 x 255 to the caption at 120 dpi, clear of the list below.
+    Label1_->setGeometry(enPixels(3600, 3690, 2415, 270));
 
     List1_ = new QListWidget(this);
     List1_->setObjectName(QStringLiteral("List1"));
@@ -91,10 +95,25 @@ SmtpWindow::SmtpWindow(const Mailing& mailing, QWidget* parent)
             aJour_ = false;
         }
     });
+    retraduit();
     redessine();
 }
 
 SmtpWindow::~SmtpWindow() = default;
+
+void SmtpWindow::retraduit()
+{
+    setWindowTitle(tr("LOG - Debug transfert smtp"));
+    Label1_->setText(tr("Adresse Mail Disponible"));
+}
+
+void SmtpWindow::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        retraduit();
+    }
+    QWidget::changeEvent(event);
+}
 
 void SmtpWindow::showEvent(QShowEvent* event)
 {

@@ -22,8 +22,10 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void retraduit();
     void ajouteLigne(const QString& ligne);
     void redessine();
     void redessineBande();

@@ -42,28 +42,25 @@ QString texteBilan(const BilanChangement& b)
         case Issue::Desactive:
             return desactive;
         case Issue::Ok:
-            return QStringLiteral("OK");
+            return Tray::tr("OK");
         case Issue::EnCours:
-            return QStringLiteral("toujours en cours");
+            return Tray::tr("toujours en cours");
         case Issue::Echec:
             break;
         }
-        return raison.isEmpty() ? QStringLiteral("\u00e9chec")
-                                : QStringLiteral("\u00e9chec, ") + raison;
+        return raison.isEmpty() ? Tray::tr("échec") : Tray::tr("échec, %1").arg(raison);
     };
-    const QString mails = b.mails == Issue::Ok ? QStringLiteral("tous envoy\u00e9s")
-                          : b.mails == Issue::Echec
-                              ? QStringLiteral("%1 refus\u00e9(s)").arg(b.mailsRefuses)
-                              : issue(b.mails, {}, QStringLiteral("d\u00e9sactiv\u00e9s"));
-    return QStringLiteral("%1 \u2192 %2\nMails : %3\nUpload : %4\nDNS : %5")
-        .arg(b.ancienne, b.nouvelle, mails,
-             issue(b.upload, b.raisonUpload, QStringLiteral("d\u00e9sactiv\u00e9")),
-             issue(b.dns, b.raisonDns, QStringLiteral("d\u00e9sactiv\u00e9")));
+    const QString mails = b.mails == Issue::Ok      ? Tray::tr("tous envoyés")
+                          : b.mails == Issue::Echec ? Tray::tr("%1 refusé(s)").arg(b.mailsRefuses)
+                                                    : issue(b.mails, {}, Tray::tr("désactivés"));
+    return Tray::tr("%1 → %2\nMails : %3\nUpload : %4\nDNS : %5")
+        .arg(b.ancienne, b.nouvelle, mails, issue(b.upload, b.raisonUpload, Tray::tr("désactivé")),
+             issue(b.dns, b.raisonDns, Tray::tr("désactivé")));
 }
 
-QAction* entree(QMenu* menu, const char* nom, const QString& legende)
+QAction* entree(QMenu* menu, const char* nom)
 {
-    auto* a = new QAction(legende, menu);
+    auto* a = new QAction(menu);
     a->setObjectName(QString::fromLatin1(nom));
     a->setCheckable(true);
     return a;
@@ -84,6 +81,7 @@ Tray::Tray(Console& console, Moteur& moteur, Notifier* notifier)
     }
     ajouteOptions();
     creeIcone();
+    retraduit();
     console_.installEventFilter(this);
 
     // A notification may be clicked long after it was shown, and after this object is gone.
@@ -92,7 +90,7 @@ Tray::Tray(Console& console, Moteur& moteur, Notifier* notifier)
         return;
     }
     connect(&moteur_, &Moteur::changementTermine, this, [this, self](const BilanChangement& b) {
-        notifier_->notify(QStringLiteral("Changement IP"), texteBilan(b), [self] {
+        notifier_->notify(tr("Changement IP"), texteBilan(b), [self] {
             if (self) {
                 self->montreFenetre();
                 self->moteur_.acquitteAlarme();
@@ -100,7 +98,7 @@ Tray::Tray(Console& console, Moteur& moteur, Notifier* notifier)
         });
     });
     connect(&moteur_, &Moteur::detectionEnEchec, this, [this, self](const QString& raison) {
-        notifier_->notify(QStringLiteral("Erreur d\u00e9tection"), raison, [self] {
+        notifier_->notify(tr("Erreur détection"), raison, [self] {
             if (self) {
                 self->montreFenetre();
             }
@@ -113,14 +111,13 @@ Tray::~Tray() = default;
 void Tray::ajouteOptions()
 {
     QMenu* options = console_.option;
-    menuDns = entree(options, "menuDns", QStringLiteral("Mise \u00e0 jour DNS"));
+    menuDns = entree(options, "menuDns");
     // With the check options, before the debug mode; at the end when that changed.
     options->insertAction(options->findChild<QAction*>(QStringLiteral("separ2")), menuDns);
     connect(menuDns, &QAction::triggered, &moteur_, &Moteur::setDns);
 
     options->addSeparator()->setObjectName(QStringLiteral("separIcone"));
-    menuFermerVersIcone = entree(options, "menuFermerVersIcone",
-                                 QStringLiteral("Fermer dans la zone de notification"));
+    menuFermerVersIcone = entree(options, "menuFermerVersIcone");
     options->addAction(menuFermerVersIcone);
     connect(menuFermerVersIcone, &QAction::triggered, &moteur_, &Moteur::setFermerVersIcone);
     connect(&moteur_, &Moteur::optionsChangees, this, [this](const Reglages& r) {
@@ -128,8 +125,7 @@ void Tray::ajouteOptions()
         menuFermerVersIcone->setChecked(r.fermerVersIcone);
     });
 
-    menuAutostart =
-        entree(options, "menuAutostart", QStringLiteral("Lancer \u00e0 l'ouverture de session"));
+    menuAutostart = entree(options, "menuAutostart");
     options->addAction(menuAutostart);
     connect(menuAutostart, &QAction::triggered, this, &Tray::autostart);
     // The desktop's own settings may turn the entry off while the program runs.
@@ -150,25 +146,21 @@ void Tray::creeIcone()
 
     menuIcone = new QMenu(&console_);
     menuIcone->setObjectName(QStringLiteral("menuIcone"));
-    const auto action = [this](const char* nom, const QString& legende) {
-        QAction* a = menuIcone->addAction(legende);
+    const auto action = [this](const char* nom) {
+        QAction* a = menuIcone->addAction(QString());
         a->setObjectName(QString::fromLatin1(nom));
         return a;
     };
-    iconeStart = action("iconeStart", QStringLiteral("Start"));
+    iconeStart = action("iconeStart");
     connect(iconeStart, &QAction::triggered, &moteur_, &Moteur::CommandStart_Click);
-    iconeFenetre = action("iconeFenetre", QStringLiteral("Afficher la fen\u00eatre"));
+    iconeFenetre = action("iconeFenetre");
     connect(iconeFenetre, &QAction::triggered, this, &Tray::basculeFenetre);
-    iconeAcquitte = action("iconeAcquitte", QStringLiteral("Acquitter l'alarme"));
+    iconeAcquitte = action("iconeAcquitte");
     connect(iconeAcquitte, &QAction::triggered, &moteur_, &Moteur::acquitteAlarme);
     menuIcone->addSeparator();
-    iconeQuitter = action("iconeQuitter", QStringLiteral("Quitter"));
+    iconeQuitter = action("iconeQuitter");
     connect(iconeQuitter, &QAction::triggered, this, &Tray::quitte);
-    connect(menuIcone, &QMenu::aboutToShow, this, [this] {
-        iconeFenetre->setText(console_.isVisible() && !console_.isMinimized()
-                                  ? QStringLiteral("Masquer la fen\u00eatre")
-                                  : QStringLiteral("Afficher la fen\u00eatre"));
-    });
+    connect(menuIcone, &QMenu::aboutToShow, this, &Tray::retraduit);
     icone_->setContextMenu(menuIcone);
     connect(icone_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
         if (r == QSystemTrayIcon::Trigger) {
@@ -186,18 +178,35 @@ void Tray::creeIcone()
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
+// The captions, in the language installed now.
+void Tray::retraduit()
+{
+    menuDns->setText(tr("Mise à jour DNS"));
+    menuFermerVersIcone->setText(tr("Fermer dans la zone de notification"));
+    menuAutostart->setText(tr("Lancer à l'ouverture de session"));
+    if (!icone_) {
+        return;
+    }
+    iconeFenetre->setText(console_.isVisible() && !console_.isMinimized()
+                              ? tr("Masquer la fenêtre")
+                              : tr("Afficher la fenêtre"));
+    iconeAcquitte->setText(tr("Acquitter l'alarme"));
+    iconeQuitter->setText(tr("Quitter"));
+    montreEtat();
+}
+
 void Tray::montreEtat()
 {
     const Etat etat = moteur_.alarme() ? Alarme : moteur_.enMarche() ? Surveillance : Arrete;
-    QString texte = etat == Arrete         ? QStringLiteral("Corvane : arr\u00eat\u00e9")
-                    : etat == Surveillance ? QStringLiteral("Corvane : surveillance")
-                                           : QStringLiteral("Corvane : l'adresse a chang\u00e9");
+    QString texte = etat == Arrete         ? tr("Corvane : arrêté")
+                    : etat == Surveillance ? tr("Corvane : surveillance")
+                                           : tr("Corvane : l'adresse a changé");
     if (etat != Arrete && !moteur_.adresse().isEmpty()) {
-        texte += QStringLiteral("\nIP : ") + moteur_.adresse();
+        texte += tr("\nIP : %1").arg(moteur_.adresse());
     }
     icone_->setIcon(images_[etat]);
     icone_->setToolTip(texte);
-    iconeStart->setText(moteur_.enMarche() ? QStringLiteral("Stop") : QStringLiteral("Start"));
+    iconeStart->setText(moteur_.enMarche() ? tr("Stop") : tr("Start"));
     iconeAcquitte->setEnabled(moteur_.alarme());
 }
 
@@ -230,6 +239,9 @@ void Tray::quitte()
 
 bool Tray::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == &console_ && event->type() == QEvent::LanguageChange) {
+        retraduit();
+    }
     if (watched == &console_ && event->type() == QEvent::Close && !quitte_ && icone_ &&
         icone_->isVisible() && moteur_.reglages().fermerVersIcone) {
         event->ignore();
@@ -245,10 +257,9 @@ void Tray::autostart(bool on)
     menuAutostart->setChecked(autostartActif());
     if (!r.ok) {
         // Not modal: the watch goes on while it is open.
-        auto* box =
-            new QMessageBox(QMessageBox::Warning, kTitreApplication,
-                            QStringLiteral("Lancer \u00e0 l'ouverture de session : ") + r.raison,
-                            QMessageBox::Ok, &console_);
+        auto* box = new QMessageBox(QMessageBox::Warning, kTitreApplication,
+                                    tr("Lancer à l'ouverture de session : %1").arg(r.raison),
+                                    QMessageBox::Ok, &console_);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setTextFormat(Qt::PlainText);
         box->setWindowModality(Qt::NonModal);

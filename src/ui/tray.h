@@ -40,6 +40,7 @@ private:
     enum Etat { Arrete, Surveillance, Alarme };
 
     void ajouteOptions();
+    void retraduit();
     void creeIcone();
     void montreEtat();
     void montreFenetre();
