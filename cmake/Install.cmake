@@ -1,15 +1,16 @@
 # Two layouts from one build, as two install components:
 #
 # "user", what `cmake --install build --prefix ~/.local` installs:
-#   <prefix>/lib/corvane/                 the program folder: corvane and ip_check.php. The program
-#                                         keeps Corvane.cfg beside itself and runs there while
-#                                         this folder is writable.
+#   <prefix>/lib/corvane/                 the program folder: corvane, its libraries and
+#                                         ip_check.php. The program keeps Corvane.cfg beside itself
+#                                         and runs there while this folder is writable.
 #   <prefix>/share/applications/corvane.desktop   the launcher, with absolute Exec and Icon
 #   <prefix>/share/icons/hicolor/256x256/apps/corvane.png
 # scripts/uninstall.sh removes exactly these files, from install_manifest.txt.
 #
 # "system", left out of a plain install and installed by CPack (cmake/Package.cmake) into /usr:
 #   /usr/bin/corvane                      settings, log and pages then go to the XDG folders
+#   /usr/lib/corvane/libcorvane_core.so, libcorvane_fenetre.so   its own libraries
 #   /usr/share/corvane/ip_check.php
 #   /usr/share/applications/corvane.desktop       Exec=corvane, Icon=corvane
 #   /usr/share/icons/hicolor/256x256/apps/corvane.png
@@ -29,6 +30,8 @@ install(CODE "
 " COMPONENT user)
 
 install(TARGETS corvane RUNTIME DESTINATION ${CORVANE_PROGRAM_SUBDIR} COMPONENT user)
+install(TARGETS corvane_core corvane_fenetre LIBRARY DESTINATION ${CORVANE_PROGRAM_SUBDIR}
+        COMPONENT user)
 # The detection script the owner copies to his web host, where the help text says it is.
 install(FILES ${PROJECT_SOURCE_DIR}/resources/ip_check.php DESTINATION ${CORVANE_PROGRAM_SUBDIR}
         COMPONENT user)
@@ -70,6 +73,8 @@ configure_file(${PROJECT_SOURCE_DIR}/packaging/corvane.desktop.in
                ${PROJECT_BINARY_DIR}/packaging/system/corvane.desktop @ONLY)
 
 install(TARGETS corvane RUNTIME DESTINATION bin COMPONENT system EXCLUDE_FROM_ALL)
+install(TARGETS corvane_core corvane_fenetre LIBRARY DESTINATION lib/corvane COMPONENT system
+        EXCLUDE_FROM_ALL)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/ip_check.php DESTINATION share/corvane
         COMPONENT system EXCLUDE_FROM_ALL)
 install(FILES ${PROJECT_BINARY_DIR}/packaging/system/corvane.desktop

@@ -4,6 +4,7 @@
 #include "app/stopsignals.h"
 #include "config/fichierini.h"
 #include "detect/detecteip.h"
+#include "history/historique.h"
 #include "mail/mailing.h"
 #include "platform/consoleplatform.h"
 #include "platform/singleinstance.h"
@@ -36,11 +37,14 @@ struct Programme {
     DetecteIP detecteur;
     Mailing mailing{clock};
     Publication publication;
-    Moteur moteur; // last: it goes first, before the services it holds
+    Moteur moteur;         // it goes before the services it holds
+    Historique historique; // beside the log, opened at its first record
 
     explicit Programme(const QString& config)
         : moteur(Platform{&boxes, &sound, nullptr, &clock}, config, detecteur, mailing, publication)
-    {}
+    {
+        historique.suit(moteur, clock);
+    }
 };
 
 // The single-instance lock, then where the files are and whether the settings file can be
@@ -106,6 +110,7 @@ int surveilleSansFenetre(const QString& configNommee)
     QObject::connect(&m, &Moteur::texteAjoute, &m, &ecritSortie);
     m.Form_Load();
     annonceReglagesCrees(m, lieux);
+    m.setSansFenetre(true);
     m.CommandStart_Click();
 
     // At a stop no check follows the one under way, which ends with its change's actions;

@@ -1,70 +1,29 @@
 // Corvane: watches the machine's public address and reports its changes.
 
+#include "app/fenetre.h"
 #include "app/headless.h"
-#include "app/lancement.h"
 #include "app/lignecommande.h"
-#include "detect/detecteip.h"
-#include "mail/mailing.h"
 #include "platform/consoleplatform.h"
-#include "platform/qtplatform.h"
-#include "platform/singleinstance.h"
-#include "platform/systemclock.h"
-#include "publish/publication.h"
-#include "ui/console.h"
-#include "watch/moteur.h"
 
-#include <QApplication>
-#include <QMessageBox>
+#include <QCoreApplication>
+
+#include <dlfcn.h>
 
 namespace {
 
-// Said on standard error, and in a box when there is a screen to show it on: a box nobody sees
-// would never be closed.
-void ditAuDemarrage(const QString& texte)
+// The window's module is found through the binary's RUNPATH: the build folder, also for a copy
+// of the binary made elsewhere, or lib/corvane beside an installed program.
+int avecFenetre(int& argc, char** argv, const QString& configNommee)
 {
-    corvane::printLine(stderr, texte);
-    const QString ecran = QGuiApplication::platformName();
-    if (ecran != QLatin1String("offscreen") && ecran != QLatin1String("minimal")) {
-        QMessageBox::information(nullptr, corvane::kTitreApplication, texte);
-    }
-}
-
-int avecFenetre(int argc, char** argv, const QString& configNommee)
-{
-    QApplication app(argc, argv);
-    // A second start while one runs from the same folder ends at once, before it touches any
-    // file.
-    corvane::SingleInstance instance(QCoreApplication::applicationDirPath());
-    const bool seul = instance.acquire();
-    if (!instance.warning().isEmpty()) {
-        corvane::printLine(stderr, instance.warning());
-    }
-    if (!seul) {
-        ditAuDemarrage(instance.refusal());
-        return 0;
-    }
-    corvane::Emplacements lieux;
-    if (const QString raison = corvane::placeLeProgramme(configNommee, lieux); !raison.isEmpty()) {
-        ditAuDemarrage(QStringLiteral("corvane : ") + raison);
+    void* module = dlopen(kModuleFenetre, RTLD_LAZY | RTLD_LOCAL);
+    const auto entree =
+        module ? reinterpret_cast<CorvaneFenetre>(dlsym(module, kEntreeFenetre)) : nullptr;
+    if (!entree) {
+        corvane::printLine(stderr, QStringLiteral("corvane : fen\u00eatre indisponible : ") +
+                                       QString::fromLocal8Bit(dlerror()));
         return 2;
     }
-
-    corvane::QtMessageBoxes boxes;
-    corvane::QtSoundPlayer sound;
-    corvane::QtLinkOpener links;
-    corvane::SystemClock clock;
-    corvane::DetecteIP detecteur;
-    corvane::Mailing mailing(clock);
-    corvane::Publication publication;
-    corvane::Moteur moteur(corvane::Platform{&boxes, &sound, &links, &clock}, lieux.config,
-                           detecteur, mailing, publication);
-    corvane::Console console(moteur, mailing, publication, links);
-    boxes.setOwner(&console);
-    console.Form_Load();
-    corvane::annonceReglagesCrees(moteur, lieux);
-    console.show();
-    moteur.demarrageAuto();
-    return QApplication::exec();
+    return entree(&argc, argv, &configNommee);
 }
 
 } // namespace

@@ -15,10 +15,11 @@ public:
 
     enum class Tick { Rien, Verifier, Differe };
 
-    // One second of running time with the interval button `choix` selected.
-    Tick tick(int choix)
+    // `secondes` of running time with the interval button `choix` selected: one at each
+    // blink of a window's indicator; without one, the timer sleeps restantes() at a time.
+    Tick tick(int choix, int secondes = 1)
     {
-        ++compteur_;
+        compteur_ += secondes;
         if (choix < 0 || choix > 2 || compteur_ < kIntervalles[static_cast<std::size_t>(choix)]) {
             return Tick::Rien;
         }
@@ -28,6 +29,15 @@ public:
             return Tick::Differe;
         }
         return Tick::Verifier;
+    }
+
+    // Seconds until the check of `choix` comes due, at least one.
+    int restantes(int choix) const
+    {
+        if (choix < 0 || choix > 2) {
+            return kIntervalles.back(); // never due: a sleep as long as the longest interval
+        }
+        return qMax(1, kIntervalles[static_cast<std::size_t>(choix)] - compteur_);
     }
 
     qint32 compteur() const { return compteur_; }

@@ -19,7 +19,8 @@ for tool in apt-get dpkg-query cpack setpriv desktop-file-validate systemd-analy
 done
 installed corvane && skip "corvane is already installed on this machine; this check leaves it alone"
 
-FILES=(/usr/bin/corvane /usr/share/applications/corvane.desktop
+FILES=(/usr/bin/corvane /usr/lib/corvane/libcorvane_core.so /usr/lib/corvane/libcorvane_fenetre.so
+       /usr/share/applications/corvane.desktop
        /usr/share/icons/hicolor/256x256/apps/corvane.png /usr/share/corvane/ip_check.php
        /usr/lib/systemd/user/corvane.service)
 
@@ -106,4 +107,5 @@ for f in "${FILES[@]}"; do
   [ ! -e "$f" ] || fail "$f left behind by apt-get remove"
 done
 [ ! -e /usr/share/corvane ] || fail "/usr/share/corvane left behind"
+[ ! -e /usr/lib/corvane ] || fail "/usr/lib/corvane left behind"
 echo "package: the .deb builds, installs, starts and removes cleanly"

@@ -1,0 +1,87 @@
+// The program with its window: built into the module that main loads for this mode.
+
+#include "app/fenetre.h"
+
+#include "app/lancement.h"
+#include "detect/detecteip.h"
+#include "history/historique.h"
+#include "mail/mailing.h"
+#include "platform/consoleplatform.h"
+#include "platform/qtplatform.h"
+#include "platform/singleinstance.h"
+#include "platform/systemclock.h"
+#include "platform/trousseau.h"
+#include "publish/publication.h"
+#include "ui/console.h"
+#include "ui/langue.h"
+#include "watch/moteur.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+
+// Said on standard error, and in a box when there is a screen to show it on: a box nobody sees
+// would never be closed.
+void ditAuDemarrage(const QString& texte)
+{
+    corvane::printLine(stderr, texte);
+    const QString ecran = QGuiApplication::platformName();
+    if (ecran != QLatin1String("offscreen") && ecran != QLatin1String("minimal")) {
+        QMessageBox::information(nullptr, corvane::kTitreApplication, texte);
+    }
+}
+
+int avecFenetre(int& argc, char** argv, const QString& configNommee)
+{
+    QApplication app(argc, argv);
+    // A second start while one runs from the same folder ends at once, before it touches any
+    // file.
+    corvane::SingleInstance instance(QCoreApplication::applicationDirPath());
+    const bool seul = instance.acquire();
+    if (!instance.warning().isEmpty()) {
+        corvane::printLine(stderr, instance.warning());
+    }
+    if (!seul) {
+        ditAuDemarrage(instance.refusal());
+        return 0;
+    }
+    corvane::Emplacements lieux;
+    if (const QString raison = corvane::placeLeProgramme(configNommee, lieux); !raison.isEmpty()) {
+        ditAuDemarrage(QStringLiteral("corvane : ") + raison);
+        return 2;
+    }
+
+    corvane::installeLangue(lieux.config);
+    corvane::QtMessageBoxes boxes;
+    corvane::QtSoundPlayer sound;
+    corvane::QtLinkOpener links;
+    corvane::SystemClock clock;
+    corvane::DetecteIP detecteur;
+    corvane::Mailing mailing(clock);
+    corvane::Publication publication;
+    corvane::Moteur moteur(corvane::Platform{&boxes, &sound, &links, &clock}, lieux.config,
+                           detecteur, mailing, publication);
+    corvane::Historique historique; // beside the log, opened at its first record
+    historique.suit(moteur, clock);
+    corvane::Console console(moteur, mailing, publication, links);
+    boxes.setOwner(&console);
+    console.Form_Load();
+    corvane::Trousseau trousseau(lieux.config);
+    corvane::annonceReglagesCrees(moteur, lieux);
+    console.show();
+    // A watch started at launch waits for the keyring's passwords, so its first mail has them.
+    if (corvane::Trousseau::disponible()) {
+        corvane::chargeSecrets(trousseau, moteur, [&moteur] { moteur.demarrageAuto(); });
+    } else {
+        moteur.demarrageAuto();
+    }
+    return QApplication::exec();
+}
+
+} // namespace
+
+int corvane_fenetre(int* argc, char** argv, const QString* configNommee)
+{
+    return avecFenetre(*argc, argv, *configNommee);
+}
