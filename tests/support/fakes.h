@@ -121,7 +121,12 @@ class FakeMail : public ServiceMail {
 public:
     Trace trace;
     int inits = 0;
-    void InitSmtp(const ReglagesMail&) override { ++inits; }
+    QString motDePasse; // of the last InitSmtp
+    void InitSmtp(const ReglagesMail& r) override
+    {
+        ++inits;
+        motDePasse = r.motDePasse;
+    }
     void BoucleSend(const QString&, const QString& ip) override { trace("mail " + ip); }
 };
 
@@ -148,7 +153,12 @@ public:
         trace("page " + ip);
         return pageOk;
     }
-    void envoi_ftp(const DemandeFtp& d) override { trace("ftp " + d.fichierLocal); }
+    QString motDePasse; // of the last upload
+    void envoi_ftp(const DemandeFtp& d) override
+    {
+        trace("ftp " + d.fichierLocal);
+        motDePasse = d.motDePasse;
+    }
 };
 
 } // namespace corvane::test

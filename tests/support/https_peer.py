@@ -1,16 +1,10 @@
 #!/usr/bin/python3
-"""A web server for the tests (the detection page, a dyndns2 provider), over HTTP or HTTPS, on
-127.0.0.1 and (when the machine has it) ::1 at the same port.
-
-    https_peer.py FOLDER PORT [CERT KEY]
-
-GET /.../NAME answers from the files of FOLDER: NAME.statut (status, 200 when absent),
-NAME.corps (body, empty when absent; "{client}" in it becomes the caller's address) and
-NAME.lieu (a Location header). NAME.attente: seconds to wait before answering; NAME.goutte:
-seconds between the body's bytes; NAME.flot: a byte count sent with no length. Each request adds
-a JSON line to FOLDER/journal (page, path and query, Host, SNI, User-Agent, Authorization,
-Cache-Control, Pragma, caller); a flood adds another with the bytes it could send before the
-caller left."""
+"""https_peer.py FOLDER PORT [CERT KEY]: a web server (the detection page, a dyndns2 provider)
+over HTTP or HTTPS, on 127.0.0.1 and, where there is one, ::1. GET /.../NAME answers from
+FOLDER: NAME.statut (200 when absent), NAME.corps ("{client}" the caller's address), NAME.lieu
+(Location); NAME.attente seconds before answering, NAME.goutte seconds between bytes, NAME.flot
+bytes sent with no length. Each request, and what a flood could send, is a JSON line of
+FOLDER/journal."""
 
 import http.server
 import json

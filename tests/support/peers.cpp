@@ -19,6 +19,9 @@ quint16 freePort()
     return server.serverPort();
 }
 
+namespace {
+
+// Polls until something accepts TCP connections on 127.0.0.1:port, at most timeoutMs.
 bool waitForPort(quint16 port, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
@@ -34,12 +37,14 @@ bool waitForPort(quint16 port, int timeoutMs)
     return false;
 }
 
+} // namespace
+
 Peer::~Peer()
 {
     stop();
 }
 
-bool Peer::start(const QString& program, QStringList args, const QString& workDir, int timeoutMs)
+bool Peer::start(const QString& program, QStringList args, int timeoutMs)
 {
     stop();
     port_ = freePort();
@@ -53,9 +58,6 @@ bool Peer::start(const QString& program, QStringList args, const QString& workDi
     process_ = std::make_unique<QProcess>();
     process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_->setStandardOutputFile(QProcess::nullDevice());
-    if (!workDir.isEmpty()) {
-        process_->setWorkingDirectory(workDir);
-    }
     process_->start(program, args);
     if (!process_->waitForStarted(timeoutMs)) {
         error_ = program + QStringLiteral(": ") + process_->errorString();

@@ -14,8 +14,6 @@ namespace corvane::test {
 
 // A port of 127.0.0.1 that was free a moment ago.
 quint16 freePort();
-// Polls until something accepts TCP connections on 127.0.0.1:port, at most timeoutMs.
-bool waitForPort(quint16 port, int timeoutMs = 15000);
 
 class Peer {
 public:
@@ -26,12 +24,10 @@ public:
 
     // Starts program with args ("{port}" in an argument is replaced by the chosen port) and
     // waits until the port accepts connections. On failure, error() says why.
-    bool start(const QString& program, QStringList args, const QString& workDir = {},
-               int timeoutMs = 15000);
+    bool start(const QString& program, QStringList args, int timeoutMs = 15000);
     void stop();
     quint16 port() const { return port_; }
     QString error() const { return error_; }
-    QProcess* process() { return process_.get(); }
 
 private:
     std::unique_ptr<QProcess> process_;

@@ -1,21 +1,9 @@
 #!/usr/bin/python3
-"""A real SMTP server (aiosmtpd) for the mail tests, plain or with TLS and a login.
-
-Usage: smtp_peer.py --port PORT --dir DIR [--mode plain|starttls|ssl|nostarttls]
-                    [--cert PEM --key PEM] [--user U --password P] [--auth PLAIN|LOGIN]
-                    [--refuse ADDRESS]... [--no-json]
-
-plain: no TLS, HELO or EHLO; starttls: STARTTLS offered; ssl: TLS from the first byte;
-nostarttls: EHLO without STARTTLS. With --user, mail is taken only after AUTH (offered only
-over TLS); --auth keeps one mechanism. Each message becomes DIR/NNNN.eml (written to a
-temporary name and renamed, so a reader never sees half a file):
-    MAIL FROM:<sender>
-    RCPT TO:<recipient>        (one line per accepted recipient)
-    (empty line)
-    the data exactly as received, dot-stuffing removed, CR LF kept
-and, unless --no-json, DIR/NNNN.json, what Python's email package read in it (header values
-decoded). Files are fsync'd before the reply, so a mail acknowledged is a mail on disk.
-"""
+"""A real SMTP server (aiosmtpd) for the mail tests: plain, STARTTLS ("starttls"; "nostarttls":
+EHLO without it), implicit TLS ("ssl"); with --user, mail only after AUTH (offered only over
+TLS). Each message becomes DIR/NNNN.eml (envelope lines, an empty line, the data as received)
+and, unless --no-json, DIR/NNNN.json (what Python's email package read in it), each renamed
+into place and fsync'd before the reply, so a mail acknowledged is a whole file on disk."""
 
 import argparse
 import email

@@ -1,6 +1,5 @@
 // The word under the pointer in a help text, its classification, the address opened for it,
-// and the mouse handling of a box that carries such words. Random texts and indexes are
-// tests/fuzz/fuzz_liens.cpp's.
+// and the mouse handling of a box that carries such words.
 
 #include "support/fakes.h"
 #include "ui/modliens.h"
@@ -59,8 +58,6 @@ class TestLiens : public QObject {
 private slots:
     void chercheLien_data();
     void chercheLien();
-    void twipsVersPixels_data();
-    void twipsVersPixels();
     void adresseAOuvrir_data();
     void adresseAOuvrir();
     void caractereSousLePointeur_data();
@@ -81,47 +78,29 @@ void TestLiens::chercheLien_data()
     row("empty text", {}, 0, rien);
     const QString entreBlancs = "voir www.example.org ici";
     row("first character", entreBlancs, 5, web("www.example.org"));
-    row("last character", entreBlancs, 19, web("www.example.org"));
     row("blank before", entreBlancs, 4, rien);
-    row("blank after", entreBlancs, 20, rien);
-    row("plain word", entreBlancs, 1, rien);
-    const QString avantCrLf = "www.example.org\r\nsuite";
-    row("before CR LF", avantCrLf, 14, web("www.example.org"));
-    row("on the CR", avantCrLf, 15, rien);
-    row("tab and paragraph separator", "a\twww.example.org\u2029b", 8, web("www.example.org"));
+    row("on the CR", "www.example.org\r\nsuite", 15, rien);
     row("line separator", "a\u2028http://example.net\u2028b", 3, web("http://example.net"));
     const QString finDeTexte = "aller sur http://x.example.org";
     row("end of text", finDeTexte, finDeTexte.size() - 1, web("http://x.example.org"));
-    row("just after the text", finDeTexte, finDeTexte.size(), rien);
     row("before the text", finDeTexte, -1, rien);
-    row("brackets belong to the word", "(www.example.org), fin", 3, web("(www.example.org),"));
 
     // The reach is 100 positions each way, the pointer's own included: a word of 197
     // characters is found from its middle only, one of 198 from nowhere.
     const QString mot197 = "www." + QString(193, u'z');
     const QString texte197 = " " + mot197 + " ";
     row("197 characters, middle", texte197, 99, web(mot197));
-    row("197 characters, one before the middle", texte197, 98, rien);
-    row("197 characters, one after the middle", texte197, 100, rien);
     const QString texte198 = " www." + QString(194, u'z') + " ";
-    row("198 characters, middle left", texte198, 99, rien);
     row("198 characters, middle right", texte198, 100, rien);
-    const QString debut99 = "www." + QString(95, u'q') + " z";
-    row("text start within reach", debut99, 98, web(debut99.left(99)));
     const QString debut100 = "www." + QString(96, u'q') + " z";
     row("text start out of reach", debut100, 99, rien);
 
-    row("WWW. in upper case", "lien WWW.EXAMPLE.ORG", 7, web("WWW.EXAMPLE.ORG"));
-    row("Http:// mixed case", "Http://example.org", 2, web("Http://example.org"));
     row("http: without slashes", "http:example.org", 2, rien);
     row("web before mail", "http://example.org/mailto:x@y", 5,
         web("http://example.org/mailto:x@y"));
-    row("mailto: in lower case", "mailto:jean@example.org", 0, courriel("jean@example.org"));
     row("MAILTO: further in loses the first seven", "abcMAILTO:jean@example.org", 4,
         courriel("TO:jean@example.org"));
-    row("MAILTO: without an at sign", "MAILTO:personne", 3, courriel("personne"));
     row("plain word with @", "chez moi@maison.", 6, courriel("moi@maison."));
-    row("no link words", "example.org http www", 14, rien);
 }
 
 void TestLiens::chercheLien()
@@ -134,30 +113,6 @@ void TestLiens::chercheLien()
              qPrintable(QStringLiteral("\"%1\" %2 %3").arg(r.Lien).arg(r.EstLien).arg(r.EstMail)));
 }
 
-void TestLiens::twipsVersPixels_data()
-{
-    QTest::addColumn<double>("twips");
-    QTest::addColumn<double>("parPixel");
-    QTest::addColumn<int>("pixels");
-
-    QTest::newRow("remainder dropped") << 29.0 << 15.0 << 1;
-    QTest::newRow("rounded up before dividing") << 14.6 << 15.0 << 1;
-    QTest::newRow("half to even, up") << 29.5 << 15.0 << 2;
-    QTest::newRow("half to even, down") << 44.5 << 15.0 << 2;
-    QTest::newRow("negative toward zero") << -16.0 << 15.0 << -1;
-    QTest::newRow("negative half to even") << -15.5 << 15.0 << -1;
-    QTest::newRow("divisor half to even") << 42.0 << 14.5 << 3;
-    QTest::newRow("zero divisor") << 30.0 << 0.2 << 0;
-}
-
-void TestLiens::twipsVersPixels()
-{
-    QFETCH(double, twips);
-    QFETCH(double, parPixel);
-    QFETCH(int, pixels);
-    QCOMPARE(corvane::twipsVersPixels(twips, parPixel), pixels);
-}
-
 void TestLiens::adresseAOuvrir_data()
 {
     QTest::addColumn<InfoLien>("resultat");
@@ -165,13 +120,9 @@ void TestLiens::adresseAOuvrir_data()
     const auto row = [](const char* nom, InfoLien r, const char* url) {
         QTest::newRow(nom) << r << QString::fromLatin1(url);
     };
-    row("nothing", {}, "");
     row("web word without scheme", web("www.example.org"), "http://www.example.org");
-    row("https kept", web("https://www.example.net/a?b=c"), "https://www.example.net/a?b=c");
     row("upper-case scheme", web("HTTP://WWW.EXAMPLE.ORG/"), "http://www.example.org/");
     row("mail", courriel("jean@example.org"), "mailto:jean@example.org");
-    row("ftp refused", web("ftp://www.example.org/"), "");
-    row("file refused", web("file://www.example.org/etc/passwd"), "");
     row("script refused", web("javascript:alert(1)//www."), "");
     row("word that is no address", web("(http://www.example.org)"), "");
 }
@@ -190,12 +141,8 @@ void TestLiens::caractereSousLePointeur_data()
     QTest::addColumn<bool>("lien");
 
     // Text: "Voir www.example.org ici" (the link from 5 to 19).
-    QTest::newRow("blank before, left half") << 4 << 0.25 << false;
     QTest::newRow("blank before, right half") << 4 << 0.75 << false;
-    QTest::newRow("first character, left half") << 5 << 0.25 << true;
-    QTest::newRow("last character, left half") << 19 << 0.25 << true;
     QTest::newRow("last character, right half") << 19 << 0.75 << true;
-    QTest::newRow("blank after, left half") << 20 << 0.25 << false;
 }
 
 // The pointer stands for the character whose cell it is in, not for the gap between two
