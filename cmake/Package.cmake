@@ -28,8 +28,13 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The libraries the binary links come from dpkg-shlibdeps. What it cannot see: the Qt plugins
 # loaded at run time (the X11 platform, image formats, the OpenSSL TLS backend) ship inside
 # libqt6gui6 and libqt6network6, which it does find; the certificate store that TLS checks
-# servers against (mail, FTPS, HTTPS detection) is data, so it is named here.
+# servers against (mail, FTPS, HTTPS detection) is data, so it is named here, and Qt SQL's
+# SQLite driver, a plugin of its own package, holds the change history.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "ca-certificates")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "ca-certificates, libqt6sql6-sqlite")
+# Qt's own texts (the buttons of the message boxes) in French come from Qt's catalogues; the
+# program's English is embedded in the binary. QtKeychain opens libsecret only when a keyring
+# is used: without it the passwords stay in the settings file.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, libsecret-1-0")
 
 include(CPack)

@@ -24,11 +24,15 @@ PACKAGES=(
   dpkg-dev desktop-file-utils systemd
   # DNS updates (RFC 2136 with TSIG) and their test peers: BIND's named, tsig-keygen and dig
   libldns-dev bind9 bind9-dnsutils
-  # the desktop test: an XEmbed tray host, and GLib's D-Bus for its own notification service
-  trayer python3-gi gir1.2-glib-2.0
+  # the desktop test: an XEmbed tray host, and python-dbusmock's notification service
+  trayer python3-dbusmock
   # settings window and history: passwords in the Secret Service keyring, SQLite through Qt SQL,
   # translations (lupdate/lrelease and Qt's own .qm), a keyring daemon for the tests
   qtkeychain-qt6-dev libqt6sql6-sqlite qt6-l10n-tools qt6-translations-l10n gnome-keyring sqlite3
+  # CMake's Qt6LinguistTools (qt_add_translations: the .qm built and embedded, lupdate target)
+  qt6-tools-dev
+  # QtKeychain reaches the Secret Service through libsecret, which it loads at run time only
+  libsecret-1-0
 )
 
 missing=()

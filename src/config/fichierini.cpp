@@ -310,6 +310,7 @@ const std::vector<ConfigKey>& clesConfig()
         {"REGLAGE", "Position H", &Parametres::PositionH},
         {"REGLAGE", "Position V", &Parametres::PositionV},
         {"REGLAGE", "Toujours visible", &Parametres::ToujoursVisible},
+        {"REGLAGE", "Langue", &Parametres::Langue, -1, true},
     }};
     return keys;
 }

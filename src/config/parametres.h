@@ -59,6 +59,7 @@ struct Parametres {
     QString PositionH;                // [REGLAGE] Position H (twips)
     QString PositionV;                // [REGLAGE] Position V (twips)
     QString ToujoursVisible;          // [REGLAGE] Toujours visible
+    QString Langue;                   // [REGLAGE] Langue: auto (empty), fr, en
 
     bool operator==(const Parametres&) const = default;
 };

@@ -3,19 +3,24 @@
 #include "mail/mailing.h"
 #include "publish/publication.h"
 #include "ui/about.h"
+#include "ui/accessibilite.h"
 #include "ui/aide.h"
+#include "ui/langue.h"
 #include "ui/readfiletxtwindow.h"
 #include "ui/richtextview.h"
 #include "ui/smtpwindow.h"
 #include "ui/tray.h"
 #include "ui/voyant.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPushButton>
@@ -74,6 +79,7 @@ Console::Console(Moteur& moteur, const Mailing& mailing, const Publication& publ
     construitMenus();
     construitFenetre();
     relieMoteur();
+    retraduit();
     new Tray(*this, moteur_); // a child: the icon, notifications and their Options entries
 }
 
@@ -84,24 +90,22 @@ void Console::construitFenetre()
     client->setFont(policeControles(8.25));
     setCentralWidget(client);
 
-    const auto cadre = [client](const char* legende) {
-        return new QGroupBox(QString::fromLatin1(legende), client);
-    };
-    Log = place(cadre("Journal / Log"), "Log", 2280, 0, 2775, 2655);
-    text1 = place(new RichTextView(Log), "text1", 120, 240, 2535, 2295);
+    // Captions come from retraduit(). The boxes are those of the layout, grown where a caption
+    // of 8.25 points at 120 dpi needs it (heights of 17 px for a line, the frames' titles
+    // clear of what they hold).
+    const auto cadre = [client] { return new QGroupBox(client); };
+    Log = place(cadre(), "Log", 2280, 0, 2775, 2655);
+    text1 = place(new RichTextView(Log), "text1", 120, 270, 2535, 2265);
     text1->setReadOnly(true);
-    text1->setToolTip(QStringLiteral("LOG (clic for color)"));
     text1->viewport()->setCursor(curseur(":/pictures/log.png"));
     text1->setColours(QColor(192, 192, 192), Qt::black);
 
-    Frame5 = place(cadre("Fonctions"), "Frame5", 120, 1920, 2055, 735);
-    CheckMail =
-        place(new QCheckBox(QStringLiteral("Mail auto"), Frame5), "CheckMail", 120, 480, 1095, 195);
-    CheckUpload = place(new QCheckBox(QStringLiteral("Upload fichier"), Frame5), "CheckUpload", 120,
-                        240, 1335, 195);
+    Frame5 = place(cadre(), "Frame5", 120, 1920, 2055, 825);
+    CheckMail = place(new QCheckBox(Frame5), "CheckMail", 120, 525, 1170, 255);
+    CheckUpload = place(new QCheckBox(Frame5), "CheckUpload", 120, 270, 1620, 255);
 
     const QCursor pointeurAlarme = curseur(":/pictures/acquitte.png");
-    Frame3 = place(cadre("IP Actuelle"), "Frame3", 120, 0, 2055, 855);
+    Frame3 = place(cadre(), "Frame3", 60, 0, 2175, 900);
     Frame3->setAutoFillBackground(true);
     QPalette bord = Frame3->palette();
     bord.setColor(QPalette::Window, QColor(180, 180, 180)); // active window border
@@ -114,36 +118,42 @@ void Console::construitFenetre()
         l->setAutoFillBackground(true);
         return l;
     };
-    LabelHeure = place(etiquette("00/00/0000  00:00:00"), "LabelHeure", 120, 525, 1815, 255);
-    LabelIp = place(etiquette("000.000.000.000"), "LabelIp", 120, 240, 1815, 375);
+    // The date line below the address, not under it.
+    LabelHeure = place(etiquette("00/00/0000  00:00:00"), "LabelHeure", 60, 600, 2055, 270);
+    LabelIp = place(etiquette("000.000.000.000"), "LabelIp", 60, 270, 2055, 330);
     LabelIp->setFont(policeControles(9.75, true));
     for (QWidget* w : std::initializer_list<QWidget*>{Frame3, LabelHeure, LabelIp}) {
-        w->setToolTip(QStringLiteral("Clic pour acquitter l'alarme clignotante"));
         w->setCursor(pointeurAlarme);
         w->installEventFilter(this);
     }
     colorieAlarme(false);
+    // From the keyboard: Escape anywhere in the window, or Space / Enter on the address,
+    // which the Tab key reaches first.
+    LabelIp->setFocusPolicy(Qt::TabFocus);
+    acquitte = new QAction(this);
+    acquitte->setObjectName(QStringLiteral("acquitte"));
+    acquitte->setShortcut(QKeySequence(Qt::Key_Escape));
+    addAction(acquitte);
+    connect(acquitte, &QAction::triggered, &moteur_, &Moteur::acquitteAlarme);
 
-    Frame2 = place(cadre(""), "Frame2", 1440, 960, 735, 855);
-    CommandStart =
-        place(new QPushButton(QStringLiteral("Start"), Frame2), "CommandStart", 120, 480, 495, 255);
+    Frame2 = place(cadre(), "Frame2", 1440, 960, 735, 855);
+    CommandStart = place(new QPushButton(Frame2), "CommandStart", 120, 480, 495, 285);
     Led1 = place(new Voyant(Frame2), "Led1", 240, 240, 255, 135);
 
-    Frame1 = place(cadre("Tester IP"), "Frame1", 120, 960, 1335, 855);
+    Frame1 = place(cadre(), "Frame1", 120, 960, 1335, 855);
     groupeOption1 = new QButtonGroup(this);
     const char* legendes[] = {"2'", "10'", "1h"};
     for (int i = 2; i >= 0; --i) { // created in the window's order: 2, 1, 0
-        QPushButton* b = place(new QPushButton(QString::fromLatin1(legendes[i]), Frame1),
-                               QStringLiteral("Option1_%1").arg(i), 120 + 360 * i, 360, 375, 255);
-        b->setCheckable(true);
+        QPushButton* b = place(new BoutonRadio(QString::fromLatin1(legendes[i]), Frame1),
+                               QStringLiteral("Option1_%1").arg(i), 120 + 360 * i, 360, 375, 285);
         groupeOption1->addButton(b, i);
         Option1[static_cast<std::size_t>(i)] = b;
     }
     Option1[1]->setChecked(true);
 
-    // Tab order of the window's definition.
-    const std::array<QWidget*, 7> tab{Option1[0],  CommandStart, Option1[1], Option1[2],
-                                      CheckUpload, CheckMail,    text1};
+    // Tab order of the window's definition, after the address that acknowledges the alarm.
+    const std::array<QWidget*, 8> tab{LabelIp,    Option1[0],  CommandStart, Option1[1],
+                                      Option1[2], CheckUpload, CheckMail,    text1};
     for (std::size_t i = 1; i < tab.size(); ++i) {
         QWidget::setTabOrder(tab[i - 1], tab[i]);
     }
@@ -169,15 +179,21 @@ void Console::relieMoteur()
     // An alarm starts and ends in the normal colour; the ticks blink it.
     connect(&moteur_, &Moteur::alarmeChangee, this, [this] { colorieAlarme(false); });
     connect(&moteur_, &Moteur::voyant, Led1, &Voyant::setVif);
-    connect(&moteur_, &Moteur::marcheChangee, CommandStart, [this](bool enMarche) {
-        CommandStart->setText(enMarche ? QStringLiteral("Stop") : QStringLiteral("Start"));
-    });
+    connect(&moteur_, &Moteur::marcheChangee, CommandStart,
+            [this](bool enMarche) { CommandStart->setText(enMarche ? tr("Stop") : tr("Start")); });
     connect(&moteur_, &Moteur::optionsChangees, this, &Console::montreOptions);
     connect(&moteur_, &Moteur::positionChargee, this, [this](QPoint twips) {
         move(px(twips.x()), px(twips.y()));
         dernierePosition_ = pos();
     });
-    connect(&moteur_, &Moteur::aideDemandee, this, &Console::menuAide_Click);
+    // A first start: the help's steps in the interface's language, until a flag is clicked.
+    connect(&moteur_, &Moteur::aideDemandee, this, [this] {
+        Parametres& p = moteur_.parametres();
+        if (langueEffective(p.Langue, QLocale::system()) == kLangueAnglais) {
+            p.LangageInt = QStringLiteral("oui");
+        }
+        menuAide_Click();
+    });
     // An assembly in debug mode brings its window back, also after the user closed it.
     connect(&publication_, &Publication::pageAssemblee, this, [this] {
         if (moteur_.reglages().modeDebug) {
@@ -246,7 +262,7 @@ void Console::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    for (QWidget* w : std::initializer_list<QWidget*>{page_, smtp_, aide_, about_}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{page_, smtp_, aide_, about_, parametres_}) {
         if (w) {
             w->close();
         }
@@ -268,6 +284,17 @@ bool Console::eventFilter(QObject* watched, QEvent* event)
     if ((watched == Frame3 && t == QEvent::MouseButtonPress) ||
         ((watched == LabelIp || watched == LabelHeure) && t == QEvent::MouseButtonRelease)) {
         moteur_.acquitteAlarme();
+    }
+    if (watched == LabelIp && t == QEvent::KeyPress) {
+        const int touche = static_cast<QKeyEvent*>(event)->key();
+        if (touche == Qt::Key_Space || touche == Qt::Key_Return || touche == Qt::Key_Enter) {
+            moteur_.acquitteAlarme();
+            return true;
+        }
+    }
+    if (watched == LabelIp && (t == QEvent::FocusIn || t == QEvent::FocusOut)) {
+        // A label draws no focus of its own: a frame shows where the keys go.
+        LabelIp->setFrameShape(t == QEvent::FocusIn ? QFrame::Box : QFrame::NoFrame);
     }
     return QMainWindow::eventFilter(watched, event);
 }

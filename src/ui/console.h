@@ -50,21 +50,29 @@ public:
     void menuDemarrage_Click() { moteur_.setDemarrageAuto(!moteur_.reglages().demarrageAuto); }
     void menuAide_Click();
     void menu_about_Click();
+    void menuHistorique_Click();
+    void menuParametres_Click();
 
     QWidget* aide() const { return aide_; }
     QWidget* smtp() const { return smtp_; }
     QWidget* fenetrePage() const { return page_; }
+    QWidget* parametres() const { return parametres_; }
 
     static constexpr int kTwipsParPixel = 15;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void construitFenetre();
     void construitMenus();
+    void retraduit();
+    void retraduitMenus();
+    void choisitLangue(const QString& choix);
+    void montreLangue();
     void relieMoteur();
     void montreOptions(const Reglages& r);
     void colorieAlarme(bool rouge);
@@ -84,6 +92,8 @@ private:
     QPointer<QWidget> page_;
     QPointer<QWidget> aide_;
     QPointer<QWidget> about_;
+    QPointer<QWidget> historique_;
+    QPointer<QWidget> parametres_;
 
 public: // controls, named as in the window's definition
     QGroupBox* Log = nullptr;
@@ -107,11 +117,18 @@ public: // controls, named as in the window's definition
     QAction* menuReduit = nullptr;
     QAction* menuComplet = nullptr;
     QAction* menuTjVisible = nullptr;
+    QAction* menuHistorique = nullptr;
     QMenu* option = nullptr;
     QAction* menuAudio = nullptr;
     QAction* MenuLog = nullptr;
     QAction* menuDebug = nullptr;
     QAction* menuDemarrage = nullptr;
+    QAction* menuParametres = nullptr;
+    QMenu* menuLangue = nullptr;
+    QAction* menuLangueAuto = nullptr;
+    QAction* menuLangueFr = nullptr;
+    QAction* menuLangueEn = nullptr;
+    QAction* acquitte = nullptr; // Escape: the alarm's acknowledgement from the keyboard
 };
 
 } // namespace corvane

@@ -17,7 +17,9 @@ Q_LOGGING_CATEGORY(lcWatch, "corvane.watch")
 
 namespace {
 
-const QString kQuestionQuitter = QStringLiteral("Etes-vous s\u00fbr(e) de vouloir quitter ?");
+// Marked for the windows, which show the question in the user's language; nothing stores it.
+const QString kQuestionQuitter = QStringLiteral(
+    QT_TRANSLATE_NOOP("corvane::Moteur", "Etes-vous sûr(e) de vouloir quitter ?"));
 
 void avertit(MessageBoxes& boxes, const QString& texte)
 {
@@ -98,7 +100,7 @@ void Moteur::Form_Load()
     chargeOptions(Parametres_);
     applique_couleur(); // writes the scheme's number back, as every start always has
     if (reglages_.mailAuto) {
-        mail_.InitSmtp(reglagesMail(Parametres_));
+        mail_.InitSmtp(mailDe(Parametres_));
     }
 }
 
@@ -107,8 +109,58 @@ void Moteur::chargeOptions(const Parametres& p)
     const bool mail = reglages_.mailAuto;
     reglages_ = lisReglages(p);
     if (reglages_.mailAuto && !mail) { // the box's own action when the settings tick it
-        mail_.InitSmtp(reglagesMail(p));
+        mail_.InitSmtp(mailDe(p));
     }
+}
+
+void Moteur::utiliseSecrets(const QString& smtp, const QString& ftp)
+{
+    secretSmtp_ = smtp;
+    secretFtp_ = ftp;
+    if (reglages_.mailAuto) {
+        mail_.InitSmtp(mailDe(Parametres_));
+    }
+}
+
+Resultat Moteur::appliqueParametres(const Parametres& nouveaux)
+{
+    // The interval button is the engine's (setIntervalle) until the exit saves it.
+    const int intervalle = reglages_.intervalle;
+    Parametres avant = std::exchange(Parametres_, nouveaux); // champ() takes writable ones
+    reglages_ = lisReglages(Parametres_);
+    reglages_.intervalle = intervalle;
+    mail_.InitSmtp(mailDe(Parametres_));
+    options();
+    const WriteResult w = SauveChangements(avant, Parametres_, cheminConfig_);
+    if (!w.ok) {
+        return Resultat::echec(w.raison); // the exit tries these keys again: lu_ still differs
+    }
+    // What the file now holds; the exit writes only what changes after this.
+    for (const ConfigKey& k : clesConfig()) {
+        if (champ(Parametres_, k) != champ(avant, k)) {
+            champ(lu_, k) = champ(Parametres_, k);
+        }
+    }
+    return Resultat::succes();
+}
+
+// The keyring's passwords stay out of the settings record, so the exit never saves them.
+ReglagesMail Moteur::mailDe(const Parametres& p) const
+{
+    ReglagesMail r = reglagesMail(p);
+    if (r.motDePasse.isEmpty()) {
+        r.motDePasse = secretSmtp_;
+    }
+    return r;
+}
+
+DemandeFtp Moteur::ftpDe(const Parametres& p) const
+{
+    DemandeFtp d = demandeFtp(p);
+    if (d.motDePasse.isEmpty()) {
+        d.motDePasse = secretFtp_;
+    }
+    return d;
 }
 
 bool Moteur::Form_QueryUnload(QPoint coinTwips)
@@ -224,6 +276,7 @@ void Moteur::CommandStart_Click()
         enMarche_ = true;
         emit marcheChangee(true);
         emit voyant(vif_ = true);
+        arme();
         Timer1->start();
         adresse_ = Parametres_.DerniereIP;
         emit adresseAffichee(adresse_);
@@ -266,12 +319,29 @@ void Moteur::Timer1_Timer()
     if (alarme_) {
         emit phaseAlarme(rouge_ = !rouge_);
     }
-    const CheckCycle::Tick t = cycle_.tick(reglages_.intervalle);
+    const CheckCycle::Tick t = cycle_.tick(reglages_.intervalle, pas_);
     emit voyant(vif_ = !vif_);
+    arme();
     if (t == CheckCycle::Tick::Verifier) {
         lanceVerification();
     } else if (t == CheckCycle::Tick::Differe) {
         qCDebug(lcWatch) << "a check came due during another one: it follows it";
+    }
+}
+
+void Moteur::setSansFenetre(bool on)
+{
+    sansFenetre_ = on;
+    pas_ = 1;
+    Timer1->setInterval(1000);
+}
+
+// A window's indicator blinks each second; a run without one wakes when a check is due.
+void Moteur::arme()
+{
+    if (sansFenetre_) {
+        pas_ = cycle_.restantes(reglages_.intervalle);
+        Timer1->setInterval(pas_ * 1000); // restarts it when it runs
     }
 }
 
@@ -314,7 +384,10 @@ void Moteur::detectionTerminee(const ResultatDetection& r)
         return;
     }
     raisonEchec_.clear();
-    enEchec_ = false;
+    if (std::exchange(enEchec_, false)) {
+        emit detectionRetablie();
+    }
+    urlRepondu_ = r.url;
     if (r.secours != secoursActif_) {
         // Said when the answering page changes, not at every check.
         secoursActif_ = r.secours;
@@ -334,7 +407,7 @@ void Moteur::finVerification()
     // of its own left: it ends with this one.
     while (startsEnAttente_ > 0) {
         --startsEnAttente_;
-        mail_.InitSmtp(reglagesMail(Parametres_));
+        mail_.InitSmtp(mailDe(Parametres_));
         journal(QStringLiteral("Start : "));
         if (suivante) {
             break;
@@ -364,8 +437,11 @@ void Moteur::verifie_changement()
     // An outcome still waiting goes out before this change's: one per change, in order.
     emetBilan(true);
     bilan_.emplace();
+    bilan_->heure = platform_.clock->now();
     bilan_->ancienne = adresse_;
     bilan_->nouvelle = IpActuelle;
+    bilan_->urlDetection = urlRepondu_;
+    bilan_->secours = secoursActif_;
     libelle = QStringLiteral("Changement IP");
     if (reglages_.bipChangement) {
         platform_.sound->play(SoundPlayer::Sound::Change);
@@ -381,7 +457,7 @@ void Moteur::verifie_changement()
     suiteChangement();
 }
 
-void Moteur::mailingTermine(const QString& rapport, int refuses)
+void Moteur::mailingTermine(const QString& rapport, int refuses, const QList<IssueMail>& parAdresse)
 {
     journal(rapport);
     if (attendMailing_) {
@@ -390,6 +466,7 @@ void Moteur::mailingTermine(const QString& rapport, int refuses)
             bilan_->mails =
                 refuses > 0 ? BilanChangement::Issue::Echec : BilanChangement::Issue::Ok;
             bilan_->mailsRefuses = refuses;
+            bilan_->parAdresse = parAdresse;
         }
         suiteChangement();
     }
@@ -406,7 +483,7 @@ void Moteur::suiteChangement()
         if (fragmentEcrit_ && publication_.prepare_page(IpActuelle)) {
             uploads_.demande();
             bilan_->upload = Issue::EnCours;
-            publication_.envoi_ftp(demandeFtp(Parametres_));
+            publication_.envoi_ftp(ftpDe(Parametres_));
         } else {
             bilan_->upload = Issue::Echec;
             bilan_->raisonUpload = QStringLiteral("page non construite");
@@ -483,7 +560,7 @@ void Moteur::setMail(bool on)
     reglages_.mailAuto = on;
     Parametres_.MailAuto = texteOption(on);
     if (on) {
-        mail_.InitSmtp(reglagesMail(Parametres_));
+        mail_.InitSmtp(mailDe(Parametres_));
     } // off: a mailing under way goes on
     options();
 }
@@ -563,6 +640,9 @@ void Moteur::setIntervalle(int choix)
 {
     if (choix >= 0 && choix <= 2) {
         reglages_.intervalle = choix;
+        if (enMarche_) {
+            arme();
+        }
         options();
     }
 }

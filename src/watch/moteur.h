@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "watch/services.h"
 
+#include <QDateTime>
 #include <QLoggingCategory>
 #include <QObject>
 #include <QPoint>
@@ -32,10 +33,14 @@ class MiseAJourDns;
 // outcome was due (its bound, or the next change).
 struct BilanChangement {
     enum class Issue { Desactive, Ok, Echec, EnCours };
+    QDateTime heure;  // when the change was seen
     QString ancienne; // the address before the change
     QString nouvelle;
+    QString urlDetection; // the page that gave the new address
+    bool secours = false; // that page was the fallback one
     Issue mails = Issue::Desactive;
-    int mailsRefuses = 0; // Echec: the addresses that got no mail
+    int mailsRefuses = 0;        // Echec: the addresses that got no mail
+    QList<IssueMail> parAdresse; // each address's mail, when the mailing reported
     Issue upload = Issue::Desactive;
     QString raisonUpload;
     Issue dns = Issue::Desactive;
@@ -77,6 +82,16 @@ public:
     // The exit's save and end without the question, for a run with nobody to ask it: the
     // window's place is kept as it was loaded.
     void quitteSansQuestion();
+    // The passwords kept in the desktop's keyring, each used where the settings file leaves its
+    // key empty (a password in the file wins). Never written to the file, never logged.
+    void utiliseSecrets(const QString& smtp, const QString& ftp);
+    const QString& secretSmtp() const { return secretSmtp_; } // for the settings window
+    const QString& secretFtp() const { return secretFtp_; }
+    const QString& cheminConfig() const { return cheminConfig_; }
+    // The settings window's OK: nouveaux becomes the settings, the options and the mail service
+    // follow at once, and the keys the window changed are written over the file as it is on
+    // disk now (the others keep what is there); a failed write says why.
+    Resultat appliqueParametres(const Parametres& nouveaux);
 
     // The report channel: a caller sets libelle and at once calls affiche().
     QString libelle;
@@ -91,6 +106,11 @@ public:
     void acquitteAlarme();
     // One check outside the cycle: no Start, no timer; verificationFinie tells how it went.
     void verifieUneFois();
+    // No window shows the indicator nor the alarm's blink: the timer then sleeps until the
+    // next check is due instead of waking each second. Set before the Start; nothing steers
+    // the cycle in such a run, so a Stop or another interval in the middle of a sleep drops
+    // the seconds slept.
+    void setSansFenetre(bool on);
 
     // The options; each one also writes its text into the settings record.
     void setMail(bool on);
@@ -137,20 +157,24 @@ signals:
     void detectionEchouee(const QString& raison);
     void verificationFinie(corvane::IssueVerification issue); // with its change's sequence run
     void detectionEnEchec(const QString& raison); // the first failure since a good answer
+    void detectionRetablie();                     // the first good answer after failures
     // Once per change, when its mailing, upload and DNS update have reported or the bound
     // has passed.
     void changementTermine(const corvane::BilanChangement& bilan);
 
 private:
     void chargeOptions(const Parametres& p);
+    ReglagesMail mailDe(const Parametres& p) const;
+    DemandeFtp ftpDe(const Parametres& p) const;
     void lanceVerification();
     void detectionTerminee(const ResultatDetection& r);
-    void mailingTermine(const QString& rapport, int refuses);
+    void mailingTermine(const QString& rapport, int refuses, const QList<IssueMail>& parAdresse);
     void suiteChangement();
     void envoiTermine(bool ok, const QString& raison);
     void dnsTermine(bool ok, const QString& raison);
     void emetBilan(bool echu);
     void finVerification();
+    void arme();
     void ecritLog();
     void enregistreEtFinit();
     void options();
@@ -164,11 +188,15 @@ private:
     QTimer* Timer1 = nullptr;
 
     Parametres Parametres_;
-    Parametres lu_; // as loaded: the exit writes only what differs from it
+    Parametres lu_; // as loaded or last written: the exit writes only what differs from it
+    QString secretSmtp_; // from the keyring
+    QString secretFtp_;
     Reglages reglages_;
     ConsoleLog log_;
     FichierJournal fichierLog_;
     CheckCycle cycle_;
+    bool sansFenetre_ = false;
+    int pas_ = 1; // seconds of running time the timer stands for
     QString adresse_;
     bool alarme_ = false;
     bool rouge_ = false; // the alarm's blink phase
@@ -180,6 +208,7 @@ private:
     bool attendMailing_ = false; // the change sequence waits for its mailing's report
     QString raisonEchec_;        // the failure last logged, until a detection succeeds
     bool secoursActif_ = false;  // the fallback page gave the last good answer
+    QString urlRepondu_;         // the page that gave the last good answer
     bool logEnEchec_ = false;    // the log file could not be written; said once
     IssueVerification issue_ = IssueVerification::Echec; // of the check under way
     bool enEchec_ = false; // detections fail since the last good answer
