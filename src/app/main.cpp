@@ -6,21 +6,47 @@
 #include "platform/consoleplatform.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 
 #include <dlfcn.h>
 
 namespace {
 
-// The window's module is found through the binary's RUNPATH: the build folder, also for a copy
-// of the binary made elsewhere, or lib/corvane beside an installed program.
+// The window's module: by its name first, through the binary's RUNPATH (the build folder, also
+// for a copy of the binary made elsewhere, or lib/corvane beside an installed program). A
+// dlopen seen through a sanitizer's interceptor does not read the binary's RUNPATH, so the same
+// folders are then tried by their full path.
+void* chargeModule(QString& erreur)
+{
+    if (void* m = dlopen(kModuleFenetre, RTLD_LAZY | RTLD_LOCAL)) {
+        return m;
+    }
+    erreur = QString::fromLocal8Bit(dlerror());
+    const QFileInfo exe(QStringLiteral("/proc/self/exe"));
+    const QString ici = QFileInfo(exe.symLinkTarget()).absolutePath();
+    for (const QString& dossier : {ici + QStringLiteral("/../lib/corvane"), ici,
+                                   QStringLiteral(CORVANE_DOSSIER_MODULE_BUILD)}) {
+        const QByteArray chemin = QFile::encodeName(dossier + u'/' + QLatin1String(kModuleFenetre));
+        if (void* m = dlopen(chemin.constData(), RTLD_LAZY | RTLD_LOCAL)) {
+            return m;
+        }
+    }
+    return nullptr;
+}
+
 int avecFenetre(int& argc, char** argv, const QString& configNommee)
 {
-    void* module = dlopen(kModuleFenetre, RTLD_LAZY | RTLD_LOCAL);
+    QString erreur;
+    void* module = chargeModule(erreur);
     const auto entree =
         module ? reinterpret_cast<CorvaneFenetre>(dlsym(module, kEntreeFenetre)) : nullptr;
     if (!entree) {
-        corvane::printLine(stderr, QStringLiteral("corvane : fen\u00eatre indisponible : ") +
-                                       QString::fromLocal8Bit(dlerror()));
+        if (module) {
+            erreur = QString::fromLocal8Bit(dlerror());
+        }
+        corvane::printLine(stderr,
+                           QStringLiteral("corvane : fen\u00eatre indisponible : ") + erreur);
         return 2;
     }
     return entree(&argc, argv, &configNommee);
