@@ -15,6 +15,8 @@
 #include <QSslConfiguration>
 #include <QTimer>
 
+#include <arpa/inet.h>
+
 namespace corvane {
 
 namespace {
@@ -169,9 +171,12 @@ LectureReponse lisReponse(QStringView corps)
         }
         return {t.toString(), {}};
     }
+    // The C library's reader, not QHostAddress's: Qt takes nine groups ended by "::" and drops
+    // the last one, so a garbled answer would become another machine's address.
+    Q_IPV6ADDR octets;
     QHostAddress v6;
-    if (caracteresIPv6(t) && v6.setAddress(t.toString()) &&
-        v6.protocol() == QAbstractSocket::IPv6Protocol) {
+    if (caracteresIPv6(t) && inet_pton(AF_INET6, t.toLatin1().constData(), octets.c) == 1) {
+        v6.setAddress(octets);
         if (v6 == QHostAddress(QHostAddress::AnyIPv6)) {
             return {{}, QStringLiteral("adresse non sp\u00e9cifi\u00e9e (::)")};
         }
