@@ -11,6 +11,15 @@ chmod 700 "$XDG_RUNTIME_DIR"
 unset DISPLAY WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS GNOME_KEYRING_CONTROL
 # An empty password creates no login keyring; any other one creates it and unlocks it.
 status=0
+# The daemon may return before it holds its name on the bus: a request sent meanwhile would
+# start a second, locked one. So its name is waited for (10 s at most).
 dbus-run-session -- sh -c 'printf corvane | gnome-keyring-daemon --unlock --components=secrets \
-    --replace >/dev/null 2>&1; exec "$@"' sh "$@" || status=$?
+    --replace >/dev/null 2>&1
+  for i in $(seq 100); do
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner string:org.freedesktop.secrets 2>/dev/null |
+      grep -q "boolean true" && break
+    sleep 0.1
+  done
+  exec "$@"' sh "$@" || status=$?
 exit $status
