@@ -11,35 +11,26 @@ import threading
 mode, cible, port = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 
 
-def udp():
-    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    s.bind(("127.0.0.1", port))
-    while True:
-        m, client = s.recvfrom(65535)
-        drapeaux = m[2] | 0x80 | (0x02 if mode == "tronque" else 0)
-        s.sendto(m[:2] + bytes([drapeaux, 0]) + bytes(8), client)
-
-
-def message(s):
-    b = b""
-    while len(b) < 2 or len(b) < 2 + int.from_bytes(b[:2], "big"):
-        bloc = s.recv(65537)
-        if not bloc:
-            raise EOFError
-        b += bloc
-    return b
-
-
-class Relais(socketserver.BaseRequestHandler):
+class Udp(socketserver.BaseRequestHandler):
     def handle(self):
-        try:
-            with socket.create_connection(("127.0.0.1", cible)) as amont:
-                while True:
-                    amont.sendall(message(self.request))
-                    self.request.sendall(message(amont))
-        except (EOFError, OSError):
-            pass
+        m, s = self.request
+        drapeaux = m[2] | 0x80 | (0x02 if mode == "tronque" else 0)
+        s.sendto(m[:2] + bytes([drapeaux, 0]) + bytes(8), self.client_address)
 
 
-threading.Thread(target=udp, daemon=True).start()
-socketserver.ThreadingTCPServer(("127.0.0.1", port), Relais).serve_forever()
+def message(f):  # one length-prefixed DNS message over TCP; b"" once the peer is gone
+    taille = f.read(2)
+    return taille + f.read(int.from_bytes(taille, "big")) if len(taille) == 2 else b""
+
+
+class Tcp(socketserver.StreamRequestHandler):
+    def handle(self):
+        with socket.create_connection(("127.0.0.1", cible)) as amont, amont.makefile("rb") as r:
+            while m := message(self.rfile):
+                amont.sendall(m)
+                self.wfile.write(message(r))
+
+
+threading.Thread(target=socketserver.UDPServer(("127.0.0.1", port), Udp).serve_forever,
+                 daemon=True).start()
+socketserver.ThreadingTCPServer(("127.0.0.1", port), Tcp).serve_forever()

@@ -12,15 +12,11 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
 
-using corvane::MiseAJourDns;
-using corvane::ReglagesDns;
-using corvane::test::ecrit;
-using corvane::test::lit;
-using corvane::test::Peer;
+using namespace corvane;
+using test::ecrit;
 
 namespace {
 
@@ -45,12 +41,11 @@ QString sortie(const QString& programme, const QStringList& arguments)
 }
 
 // One update from call to report: one termine(), within the bound plus a margin.
-QPair<bool, QString> metAJour(MiseAJourDns& maj, const ReglagesDns& r, const QString& adresse,
-                              int borneMs = 12000)
+QPair<bool, QString> metAJour(MiseAJourDns& maj, const ReglagesDns& r, const QString& adresse)
 {
     QSignalSpy spy(&maj, &MiseAJourDns::termine);
     maj.miseAJour(r, adresse);
-    if (!spy.wait(borneMs) || spy.count() != 1) {
+    if (!spy.wait(12000) || spy.count() != 1) {
         return {false, "(no single report in time)"};
     }
     return {spy.at(0).at(0).toBool(), spy.at(0).at(1).toString()};
@@ -83,88 +78,76 @@ private:
         }
         return enregistrements.join(u'\n');
     }
-    ReglagesDns rfc(const QString& nom) const
+    ReglagesDns rfc(const QString& nom, quint16 port = 0) const
     {
         ReglagesDns r;
         r.protocole = "rfc2136";
         r.nom = nom;
-        r.serveur = QStringLiteral("127.0.0.1:%1").arg(named_.port());
+        r.serveur = QStringLiteral("127.0.0.1:%1").arg(port ? port : named_.port());
         r.cle = "corvane";
         r.secret = secrets_.value("corvane");
         r.ttl = "60";
         return r;
     }
-    QList<QJsonObject> journal(const QString& page) const // the provider's requests
-    {
-        return corvane::test::journalHttps(fournisseur_.path(), page);
-    }
 
     QTemporaryDir dossier_;
     QTemporaryDir fournisseur_;
     QMap<QString, QString> secrets_; // TSIG ones by key name; no debug line may hold one
-    Peer named_;
-    Peer tronque_;
-    Peer nonSigne_;
-    Peer dyndns_;
+    test::Peer named_;
+    test::Peer tronque_;
+    test::Peer nonSigne_;
+    test::Peer dyndns_;
     QUdpSocket muet_; // takes datagrams and never answers
-    corvane::test::Certificats certs_;
+    test::Certificats certs_;
 };
 
 void TestDns::initTestCase()
 {
     precedent = qInstallMessageHandler(note);
     const QString d = dossier_.path();
-    // The keys are made for this run; their secrets reach named by file only. "x" is unknown
-    // to named: its secret is the wrong one for "corvane".
-    QByteArray cles;
-    for (const QString nom : {"corvane", "x"}) {
+    // The keys are made for this run; their secrets reach named by file only. cle.conf keeps
+    // the last: "x" is unknown to named, its secret the wrong one for "corvane".
+    for (const QString nom : {"x", "corvane"}) {
         const QString cle = sortie("tsig-keygen", {"-a", "hmac-sha256", nom});
         secrets_[nom] = QRegularExpression("secret \"([^\"]+)\"").match(cle).captured(1);
         QVERIFY2(!secrets_[nom].isEmpty(), "tsig-keygen gave no key");
-        cles += nom == QLatin1String("x") ? QByteArray() : cle.toUtf8();
+        QVERIFY(ecrit(d + "/cle.conf", cle.toUtf8()));
     }
-    QVERIFY(ecrit(d + "/cle.conf", cles));
     QByteArray zone = "$TTL 300\n@ SOA ns admin 1 3600 600 86400 300\n@ NS ns\nns A 127.0.0.1\n";
     for (const char* nom : {"a", "aaaa", "cle", "tcp", "faux", "muet", "file", "maison"}) {
         zone += QByteArray(nom) + " A 203.0.113.5\n" + nom + " AAAA 2001:db8::5\n";
     }
-    QVERIFY(ecrit(d + "/example.test", zone));
-    QVERIFY(ecrit(d + "/autre.test", zone));
-    QVERIFY(ecrit(d + "/named.conf",
-                  QStringLiteral("options { directory \"%1\"; pid-file none; session-keyfile none;"
-                                 " listen-on { 127.0.0.1; }; listen-on-v6 { none; };"
-                                 " recursion no; dnssec-validation no; };\n"
-                                 "controls { };\n"
-                                 "logging { channel f { file \"named.log\"; severity info; };"
-                                 " category default { f; }; };\n"
-                                 "include \"%1/cle.conf\";\n"
-                                 "zone \"example.test\" { type primary; file \"example.test\";"
-                                 " allow-update { key corvane; }; };\n"
-                                 "zone \"autre.test\" { type primary; file \"autre.test\"; };\n")
-                      .arg(d)
-                      .toUtf8()));
+    QVERIFY(ecrit(d + "/example.test", zone) && ecrit(d + "/autre.test", zone));
+    const QString conf =
+        QStringLiteral(R"(options { directory "%1"; pid-file none; session-keyfile none;
+  listen-on { 127.0.0.1; }; listen-on-v6 { none; }; recursion no; dnssec-validation no; };
+controls { };
+logging { channel f { file "named.log"; severity info; }; category default { f; }; };
+include "%1/cle.conf";
+zone "example.test" { type primary; file "example.test"; allow-update { key corvane; }; };
+zone "autre.test" { type primary; file "autre.test"; };
+)");
+    QVERIFY(ecrit(d + "/named.conf", conf.arg(d).toUtf8()));
     QVERIFY2(
-        named_.start("named",
-                     QStringLiteral("-f -4 -n 1 -c %1/named.conf -p {port}").arg(d).split(u' ')),
+        named_.start("named", {"-f", "-4", "-n", "1", "-c", d + "/named.conf", "-p", "{port}"}),
         qPrintable(named_.error()));
     // It listens before its zones are loaded.
     QTRY_COMPARE_WITH_TIMEOUT(dig("maison.autre.test", "A"), "300 203.0.113.5", 10000);
 
-    for (Peer* relais : {&tronque_, &nonSigne_}) {
-        QVERIFY2(
-            relais->start("/usr/bin/python3", {corvane::test::sourcePath("tests/dns/relais_dns.py"),
-                                               relais == &tronque_ ? "tronque" : "nonsigne",
-                                               QString::number(named_.port()), "{port}"}),
-            qPrintable(relais->error()));
-    }
+    const QString relais = test::sourcePath("tests/dns/relais_dns.py");
+    const QString cible = QString::number(named_.port());
+    QVERIFY2(tronque_.start("/usr/bin/python3", {relais, "tronque", cible, "{port}"}),
+             qPrintable(tronque_.error()));
+    QVERIFY2(nonSigne_.start("/usr/bin/python3", {relais, "nonsigne", cible, "{port}"}),
+             qPrintable(nonSigne_.error()));
     QVERIFY(muet_.bind(QHostAddress::LocalHost, 0));
 
-    certs_ = corvane::test::fabriqueCertificats(d);
+    certs_ = test::fabriqueCertificats(d);
     QVERIFY2(certs_.erreur.isEmpty(), qPrintable(certs_.erreur));
     secrets_["dyndns2"] = "s3cr3t-dyn";
     secrets_["basic"] = QString::fromLatin1(QByteArray("moi:s3cr3t-dyn").toBase64());
     QVERIFY2(
-        dyndns_.start("/usr/bin/python3", {corvane::test::sourcePath("tests/support/https_peer.py"),
+        dyndns_.start("/usr/bin/python3", {test::sourcePath("tests/support/https_peer.py"),
                                            fournisseur_.path(), "{port}", certs_.cert, certs_.cle}),
         qPrintable(dyndns_.error()));
 }
@@ -209,12 +192,9 @@ void TestDns::rfc2136()
     QFETCH(QString, cas);
     QFETCH(QString, adresse);
     QFETCH(QString, raison);
-    ReglagesDns r = rfc(nom);
-    r.serveur = QStringLiteral("127.0.0.1:%1")
-                    .arg(cas == QLatin1String("tronque")    ? tronque_.port()
-                         : cas == QLatin1String("nonsigne") ? nonSigne_.port()
-                         : cas == QLatin1String("muet")     ? muet_.localPort()
-                                                            : named_.port());
+    const QMap<QString, quint16> ports{
+        {"tronque", tronque_.port()}, {"nonsigne", nonSigne_.port()}, {"muet", muet_.localPort()}};
+    ReglagesDns r = rfc(nom, ports.value(cas));
     if (cas == QLatin1String("autreCle")) {
         r.secret = secrets_.value("x");
     }
@@ -236,9 +216,8 @@ void TestDns::laPlusRecenteAttend()
 {
     MiseAJourDns maj(nullptr);
     QSignalSpy spy(&maj, &MiseAJourDns::termine);
-    const ReglagesDns r = rfc("file.example.test");
     for (const char* a : {"198.51.100.1", "198.51.100.2", "198.51.100.3"}) {
-        maj.miseAJour(r, QString::fromLatin1(a));
+        maj.miseAJour(rfc("file.example.test"), QString::fromLatin1(a));
     }
     QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 20000);
     QVERIFY(spy.at(0).at(0).toBool() && spy.at(1).at(0).toBool());
@@ -279,7 +258,7 @@ void TestDns::dyndns2()
     const bool recu = page != u"untrusted"; // reaches the provider
     QVERIFY(ecrit(fournisseur_.filePath(page + ".corps"), reponse));
     QVERIFY(ecrit(fournisseur_.filePath(page + ".attente"), page == u"lent" ? "5" : "0"));
-    corvane::test::FakeClock horloge; // 05/12/2026 06:45:00
+    test::FakeClock horloge; // 05/12/2026 06:45:00
     MiseAJourDns maj(&horloge);
     maj.setDelai(page == u"lent" ? 1000 : 5000);
     ReglagesDns r;
@@ -289,23 +268,24 @@ void TestDns::dyndns2()
     r.utilisateur = "moi";
     r.motDePasse = "s3cr3t-dyn";
     r.certificat = recu ? certs_.ca : certs_.autreCa;
+    const auto journal = [&] { return test::journalHttps(fournisseur_.path(), page); };
     auto [ok, texte] = metAJour(maj, r, "198.51.100.7");
     QCOMPARE(texte, raison);
     QCOMPARE(ok, raison.isEmpty());
-    const QList<QJsonObject> vus = journal(page);
+    const QList<QJsonObject> vus = journal();
     QCOMPARE(vus.size(), recu ? 1 : 0);
     if (recu) {
         QCOMPARE(vus[0]["chemin"].toString(),
                  "/nic/" + page + "?hostname=" + r.nom + "&myip=198.51.100.7");
         QCOMPARE(vus[0]["auth"].toString(), "Basic " + secrets_["basic"]);
-        QCOMPARE(vus[0]["agent"].toString(), corvane::kAgentDns);
+        QCOMPARE(vus[0]["agent"].toString(), kAgentDns);
     }
     // What the next call does: held at once (the same reason, nothing sent) or sent.
     horloge.current = horloge.current.addSecs(9 * 60);
     QElapsedTimer chrono;
     chrono.start();
     std::tie(ok, texte) = metAJour(maj, r, "198.51.100.8");
-    QCOMPARE(journal(page).size(), vus.size() + (suite.isEmpty() && recu ? 1 : 0));
+    QCOMPARE(journal().size(), vus.size() + (suite.isEmpty() && recu ? 1 : 0));
     if (!suite.isEmpty()) {
         QCOMPARE(texte, raison);
         QVERIFY(chrono.elapsed() < 500);
@@ -313,31 +293,25 @@ void TestDns::dyndns2()
     // A change of settings lifts a hold; the clock past ten minutes lifts a pause.
     r.motDePasse = "autre";
     horloge.current = horloge.current.addSecs(60);
-    std::tie(ok, texte) = metAJour(maj, r, "198.51.100.8");
-    QCOMPARE(journal(page).size(), vus.size() + (recu ? (suite.isEmpty() ? 2 : 1) : 0));
+    metAJour(maj, r, "198.51.100.8");
+    QCOMPARE(journal().size(), vus.size() + (recu ? (suite.isEmpty() ? 2 : 1) : 0));
 }
 
-// The [DNS] keys as the update takes them, each to its own field; an update is asked for when
-// the option is on and [DNS] names a protocol other than "aucun", an unknown one included.
+// The [DNS] keys as the update takes them, each to its own field.
 void TestDns::reglages()
 {
-    corvane::Parametres p;
+    Parametres p;
     QStringList valeurs; // each key its own value, in the order of ReglagesDns
-    for (const corvane::ConfigKey& k : corvane::clesConfig()) {
+    for (const ConfigKey& k : clesConfig()) {
         if (qstrcmp(k.section, "DNS") == 0) {
-            valeurs += corvane::champ(p, k) = "v-" + QString::fromUtf8(k.key);
+            valeurs += champ(p, k) = "v-" + QString::fromUtf8(k.key);
         }
     }
     p.CertificatHttp = "/ca.pem";
-    const ReglagesDns r = corvane::reglagesDns(p);
+    const ReglagesDns r = reglagesDns(p);
     QCOMPARE(QStringList({r.protocole, r.nom, r.serveur, r.zone, r.cle, r.algorithme, r.secret,
                           r.utilisateur, r.motDePasse, r.ttl, r.certificat}),
              valeurs + QStringList{"/ca.pem"});
-    QVERIFY(!corvane::miseAJourDnsDemandee(p));
-    p.MiseAJourDns = "1";
-    QVERIFY(corvane::miseAJourDnsDemandee(p));
-    p.ProtocoleDns = " Aucun ";
-    QVERIFY(!corvane::miseAJourDnsDemandee(p));
 }
 
 QTEST_MAIN(TestDns)

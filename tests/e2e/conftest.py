@@ -1,8 +1,6 @@
 """Fixtures of the end-to-end tests: one desktop for the whole run, and per test a folder of
-its own with the peers and programs it asks for, all stopped and removed afterwards."""
+its own (pytest's tmp_path) with the peers and programs it asks for, all stopped afterwards."""
 import os
-import shutil
-import tempfile
 from pathlib import Path
 
 import pytest
@@ -23,40 +21,37 @@ def binary(request):
 
 
 @pytest.fixture(scope="session")
-def desktop():
+def desktop(tmp_path_factory):
     # The programs keep their single-instance lock in the runtime folder: one of this run's own.
-    runtime = tempfile.mkdtemp(prefix="corvane-run-")
-    os.environ["XDG_RUNTIME_DIR"] = runtime
+    os.environ["XDG_RUNTIME_DIR"] = str(tmp_path_factory.mktemp("run"))
     d = h.Desktop()
     yield d
     d.close()
-    shutil.rmtree(runtime, ignore_errors=True)
 
 
 @pytest.fixture
-def workdir():
-    path = Path(tempfile.mkdtemp(prefix="corvane-e2e-"))
-    yield path
-    shutil.rmtree(path, ignore_errors=True)
-
-
-@pytest.fixture
-def page(workdir):
-    p = h.DetectionPage(workdir)
+def page(tmp_path):
+    p = h.DetectionPage(tmp_path)
     yield p
     p.close()
 
 
 @pytest.fixture
-def make_program(desktop, binary, workdir):
+def procs():
+    p = h.Processes()
+    yield p
+    p.close()
+
+
+@pytest.fixture
+def make_program(desktop, binary, tmp_path):
     """make_program(cfg bytes, {file: bytes}) -> a Program, not started. What each program
     said and logged is printed at the end, which pytest shows for a failed test."""
     made = []
 
     def make(cfg=None, files=None):
-        p = h.Program(desktop, binary, workdir / f"program{len(made) + 1}", cfg, files)
-        made.append(p)
-        return p
+        made.append(h.Program(desktop, binary, tmp_path / f"program{len(made) + 1}", cfg, files))
+        return made[-1]
 
     yield make
     for p in made:

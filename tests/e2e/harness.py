@@ -2,6 +2,7 @@
 openbox; driven through dogtail as a person drives it), and the servers it talks to, threads of
 this process on free ports of 127.0.0.1. Used by the end-to-end tests, scripts/demo.py,
 scripts/screenshots.py and bench/."""
+import contextlib
 import logging
 import mailbox
 import os
@@ -12,7 +13,7 @@ import socket
 import subprocess
 import threading
 import time
-from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from http.server import SimpleHTTPRequestHandler, ThreadingHTTPServer
 from pathlib import Path
 
 SOURCE = Path(__file__).resolve().parents[2]
@@ -56,8 +57,7 @@ def read_bytes(path):
 
 def write_atomically(path, data, mode=0o644):
     """Readers (the page server, the program) never see half a file."""
-    path = Path(path)
-    tmp = path.with_name("." + path.name + ".tmp")
+    tmp = Path(path).with_name("." + Path(path).name + ".tmp")
     tmp.write_bytes(data)
     os.chmod(tmp, mode)
     os.replace(tmp, path)
@@ -67,9 +67,17 @@ def cfg_bytes(sections):
     """Settings file bytes (Windows-1252, CR LF) from {section: [(key, value), ...]}."""
     out = []
     for section, keys in dict(sections).items():
-        out.append(f"[{section}]")
-        out.extend(f"{k}={v}" for k, v in keys)
+        out += [f"[{section}]"] + [f"{k}={v}" for k, v in keys]
     return ("\r\n".join(out) + "\r\n").encode("cp1252")
+
+
+def program_folder(binary, folder, cfg=None, files=None):
+    """corvane copied into `folder`, with its settings file and other files if given."""
+    folder.mkdir(parents=True, exist_ok=True)
+    shutil.copy2(binary, folder / "corvane")
+    for name, data in [("Corvane.cfg", cfg), *(files or {}).items()]:
+        if data is not None:
+            (folder / name).write_bytes(data)
 
 
 class Processes:
@@ -79,23 +87,16 @@ class Processes:
         self.procs = []
 
     def start(self, args, **kw):
-        kw.setdefault("stdout", subprocess.DEVNULL)
-        kw.setdefault("stderr", subprocess.DEVNULL)
-        p = subprocess.Popen(args, start_new_session=True, **kw)
-        self.procs.append(p)
-        return p
+        kw = {"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL, **kw}
+        self.procs.append(subprocess.Popen(args, start_new_session=True, **kw))
+        return self.procs[-1]
 
     def stop(self, p, timeout=5):
         for sig in (signal.SIGTERM, signal.SIGKILL):
-            try:
+            with contextlib.suppress(ProcessLookupError, subprocess.TimeoutExpired):
                 if p.poll() is None:
                     os.killpg(p.pid, sig)
                     p.wait(timeout)
-                return
-            except ProcessLookupError:
-                return
-            except subprocess.TimeoutExpired:
-                pass
 
     def close(self):
         for p in reversed(self.procs):
@@ -110,17 +111,9 @@ class DetectionPage:
     def __init__(self, folder):
         self.answer_file = answer_file = Path(folder) / "answer"
 
-        class Handler(BaseHTTPRequestHandler):
-            def do_GET(self):
-                if not answer_file.exists():
-                    return self.send_error(404)
-                body = read_bytes(answer_file)
-                self.send_response(200)
-                self.send_header("Content-Type", "text/plain; charset=us-ascii")
-                self.send_header("Cache-Control", "no-store")
-                self.send_header("Content-Length", str(len(body)))
-                self.end_headers()
-                self.wfile.write(body)
+        class Handler(SimpleHTTPRequestHandler):
+            def translate_path(self, path):
+                return str(answer_file)
 
             def log_message(self, *args):
                 pass
@@ -150,13 +143,10 @@ class MailServer:
         logging.getLogger("mail.log").setLevel(logging.CRITICAL)
         self.folder = Path(folder)
         self.port = free_port()
+        self.server = f"127.0.0.1:{self.port}"
         self.controller = Controller(Mailbox(str(self.folder)), hostname="127.0.0.1",
                                      port=self.port)
         self.controller.start()
-
-    @property
-    def server(self):
-        return f"127.0.0.1:{self.port}"
 
     def messages(self):
         return list(mailbox.Maildir(self.folder, create=False)) if self.folder.exists() else []
@@ -176,11 +166,11 @@ class FtpServer:
         # Configured, so pyftpdlib does not set up its own logging of every command.
         logging.getLogger("pyftpdlib").addHandler(logging.NullHandler())
         logging.getLogger("pyftpdlib").setLevel(logging.WARNING)
-        authorizer = DummyAuthorizer()
-        authorizer.add_user(user, password, str(root), perm="elradfmwMT")
-        handler = type("Handler", (FTPHandler,), {"authorizer": authorizer})
+        handler = type("Handler", (FTPHandler,), {"authorizer": DummyAuthorizer()})
+        handler.authorizer.add_user(user, password, str(root), perm="elradfmwMT")
         self.server = ThreadedFTPServer(("127.0.0.1", 0), handler)
         self.port = self.server.address[1]
+        self.host = f"127.0.0.1:{self.port}"
         self._stop = threading.Event()
         self._thread = threading.Thread(target=self._serve, daemon=True)
         self._thread.start()
@@ -189,10 +179,6 @@ class FtpServer:
         while not self._stop.is_set():
             self.server.serve_forever(timeout=0.1, blocking=False)
         self.server.close_all()
-
-    @property
-    def host(self):
-        return f"127.0.0.1:{self.port}"
 
     def close(self):
         self._stop.set()
@@ -212,59 +198,43 @@ class Desktop(Processes):
         self.screen.start()  # sets DISPLAY
         self.dbus_pid = None
         if accessible:
-            out = subprocess.run(["dbus-launch", "--sh-syntax"], capture_output=True, text=True,
-                                 check=True, timeout=WAIT_S).stdout
-            for name, value in re.findall(r"(\w+)='?([^';\n]*)'?;", out):
-                if name == "DBUS_SESSION_BUS_ADDRESS":
-                    os.environ[name] = value
-                elif name == "DBUS_SESSION_BUS_PID":
-                    self.dbus_pid = int(value)
+            from dbusmock import DBusTestCase
+
+            self.dbus_pid, os.environ["DBUS_SESSION_BUS_ADDRESS"] = DBusTestCase.start_dbus()
             self.start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
         self.start_window_manager()
-        if accessible:
-            self.tree = dogtail_tree()
+        if accessible:  # dogtail once the session bus is known: no logs, pauses, endless searches
+            from dogtail.config import config
+
+            config.checkForA11y = False  # set through GSettings on a desktop session; not here
+            config.logDebugToFile = config.logDebugToStdOut = False
+            config.actionDelay = config.defaultDelay = 0
+            config.searchBackoffDuration = 0.2
+            config.searchCutoffCount = int(WAIT_S / 0.2)
+            from dogtail import tree
+
+            self.tree = tree
 
     def start_window_manager(self):
-        """openbox, up before any window is shown."""
+        """openbox, up before any window is shown; tried again when it falls at start."""
         for _ in range(3):
-            wm = self.start(["openbox"])
-            try:
-                wait_for(lambda: wm.poll() is not None or subprocess.run(
+            self.wm = self.start(["openbox"])
+            with contextlib.suppress(AssertionError):
+                wait_for(lambda: self.wm.poll() is not None or subprocess.run(
                     ["wmctrl", "-m"], capture_output=True).returncode == 0, 10,
                     "the window manager")
-                if wm.poll() is None:
-                    self.wm = wm
+                if self.wm.poll() is None:
                     return
-            except AssertionError:
-                pass
-            self.stop(wm)
+            self.stop(self.wm)
         raise RuntimeError("openbox did not start")
 
     def close(self):
         super().close()
         if self.dbus_pid:
-            try:
+            with contextlib.suppress(ProcessLookupError):
                 os.kill(self.dbus_pid, signal.SIGTERM)
-            except ProcessLookupError:
-                pass
-            self.dbus_pid = None
+        self.dbus_pid = None
         self.screen.stop()
-
-
-def dogtail_tree():
-    """dogtail once the session bus is known: no log files, no pauses, bounded searches."""
-    from dogtail.config import config
-
-    config.checkForA11y = False  # set through GSettings on a desktop session; not here
-    config.logDebugToFile = False
-    config.logDebugToStdOut = False
-    config.actionDelay = 0
-    config.defaultDelay = 0
-    config.searchBackoffDuration = 0.2
-    config.searchCutoffCount = int(WAIT_S / 0.2)
-    from dogtail import tree
-
-    return tree
 
 
 def window_ids(name=None, pid=None):
@@ -276,22 +246,19 @@ def window_ids(name=None, pid=None):
     return subprocess.run(args, capture_output=True, text=True, timeout=WAIT_S).stdout.split()
 
 
+def close_window(wid):
+    """As the window's close box does."""
+    subprocess.run(["wmctrl", "-i", "-c", hex(int(wid))], check=True, timeout=WAIT_S)
+
+
 class Program:
     """The real corvane in a program folder of its own, also its working directory; what it
     writes on its standard output and error goes to `output`, beside the folder."""
 
     def __init__(self, desktop, binary, folder, cfg=None, files=None):
-        self.desktop = desktop
-        self.dir = Path(folder)
-        self.dir.mkdir(parents=True, exist_ok=True)
+        self.desktop, self.dir, self.proc, self.app = desktop, Path(folder), None, None
         self.output = self.dir.parent / (self.dir.name + ".out")
-        shutil.copy2(binary, self.dir / "corvane")
-        if cfg is not None:
-            (self.dir / "Corvane.cfg").write_bytes(cfg)
-        for name, data in (files or {}).items():
-            (self.dir / name).write_bytes(data)
-        self.proc = None
-        self.app = None
+        program_folder(binary, self.dir, cfg, files)
 
     @classmethod
     def of(cls, desktop, folder, pid):
@@ -311,8 +278,7 @@ class Program:
         with open(self.output, "ab") as out:
             self.proc = self.desktop.start([str(self.dir / "corvane")], cwd=self.dir, env=env,
                                            stdout=out, stderr=subprocess.STDOUT)
-        self.attach(self.proc.pid)
-        return self
+        return self.attach(self.proc.pid)
 
     def attach(self, pid):
         """The accessible application of process `pid` (an ended one stays listed a while)."""
@@ -330,11 +296,6 @@ class Program:
 
     def button(self, caption):
         return self.app.child(name=caption, roleName="push button")
-
-    def find(self, role, name):
-        """The node with that role and name, or None, at once."""
-        return self.app.findChild(lambda n: n.roleName == role and n.name == name, retry=False,
-                                  requireResult=False)
 
     def press(self, caption):
         self.button(caption).doActionNamed("Press")
@@ -355,21 +316,18 @@ class Program:
         dropped while the window was being mapped is sent again."""
         wid = wait_for(lambda: window_ids(name="Corvane", pid=self.pid), 10, "the main window")[0]
         for attempt in range(3):
-            subprocess.run(["wmctrl", "-i", "-c", hex(int(wid))], check=True, timeout=WAIT_S)
+            close_window(wid)
             try:
-                return wait_for(lambda: self.exit_button(), 8, "the exit question")
+                return wait_for(self.exit_button, 8, "the exit question")
             except AssertionError:
                 if attempt == 2:
                     raise
 
     def exit_button(self):
-        """The exit question's Yes button, in the program's language (the demo's follows the
-        machine's locale)."""
-        for name in ("&Oui", "Oui", "&Yes", "Yes"):
-            button = self.find("push button", name)
-            if button:
-                return button
-        return None
+        """The exit question's Yes button at once, or None, in the program's language (the
+        demo's follows the machine's locale)."""
+        return self.app.findChild(lambda n: n.roleName == "push button" and n.name in (
+            "&Oui", "Oui", "&Yes", "Yes"), retry=False, requireResult=False)
 
     def quit(self):
         """Closes the main window and answers Yes; the exit status."""

@@ -1,9 +1,11 @@
 """The program beside its window: the notification area's icon (trayer, an XEmbed tray host:
 Qt docks there when no StatusNotifier watcher is on the bus), the desktop notifications
 (python-dbusmock's notification service on the session bus, which logs what it is sent and
-clicks as a person would), closing to the notification area, the autostart entry.
-What the engine decides is tested below the windows."""
+clicks as a person would), closing to the notification area, the autostart entry, one instance
+per program folder. What the engine decides is tested below the windows."""
+import os
 import re
+import signal
 import subprocess
 
 import pytest
@@ -81,8 +83,8 @@ def wait_picture(icon, state):
 
 
 def test_tray_notifications_and_close_to_tray(make_program, page, tray, notifications,
-                                              workdir, monkeypatch):
-    monkeypatch.setenv("XDG_CONFIG_HOME", str(workdir / "config"))
+                                              tmp_path, monkeypatch):
+    monkeypatch.setenv("XDG_CONFIG_HOME", str(tmp_path / "config"))
     page.set_answer("2.2.2.2")
     p = make_program(h.cfg_bytes({
         "IP": [("Derniere IP", "1.1.1.1")],
@@ -98,17 +100,14 @@ def test_tray_notifications_and_close_to_tray(make_program, page, tray, notifica
     wait_picture(icon, "red")
     h.wait_for(lambda: notes(notifications), what="a notification")
     summary, body, actions = notes(notifications)[0]
-    assert summary == "Changement IP"
+    assert summary == "Changement IP" and "default" in actions
     assert body.startswith("1.1.1.1 → 2.2.2.2\n"), body
     assert "Upload : désactivé" in body and "DNS : désactivé" in body, body
-    assert "default" in actions
 
     # Closing the window puts it away, without the exit question; the program goes on.
-    wid = h.window_ids(name="Corvane", pid=p.pid)[0]
-    subprocess.run(["wmctrl", "-i", "-c", hex(int(wid))], check=True, timeout=h.WAIT_S)
+    h.close_window(h.window_ids(name="Corvane", pid=p.pid)[0])
     h.wait_for(lambda: not p.showing("Corvane"), what="the window hidden")
-    assert p.proc.poll() is None
-    assert p.exit_button() is None
+    assert p.proc.poll() is None and p.exit_button() is None
 
     # Clicking the notification brings it back and acknowledges the alarm.
     notifications.EmitSignal("org.freedesktop.Notifications", "ActionInvoked", "us",
@@ -120,9 +119,32 @@ def test_tray_notifications_and_close_to_tray(make_program, page, tray, notifica
     assert len(notes(notifications)) == 1, notes(notifications)
 
     # Starting with the session: the entry appears in the autostart folder, and goes.
-    entry = workdir / "config" / "autostart" / "corvane.desktop"
+    entry = tmp_path / "config" / "autostart" / "corvane.desktop"
     p.menu("Lancer à l'ouverture de session")
     h.wait_for(entry.exists, what="the autostart entry")
     assert str(p.path("corvane")) in entry.read_text()
     p.menu("Lancer à l'ouverture de session")
     h.wait_for(lambda: not entry.exists(), what="the autostart entry removed")
+
+
+def test_single_instance(make_program, procs):
+    p = make_program(h.cfg_bytes({"OPTION": [("Sauve Log", "1")]}),
+                     {"corvane.log": b"\nold\r\n"}).start()
+    before = {f.name: (f.read_bytes(), f.stat().st_mtime_ns) for f in p.dir.iterdir()}
+    # Refused with a reason on standard error, exit status 0, nothing in the folder touched; in
+    # a box only where there is a screen (a box nobody sees would never be closed).
+    for platform in ("offscreen", "xcb"):
+        second = procs.start([p.path("corvane")], cwd=p.dir, stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, env=dict(os.environ, QT_QPA_PLATFORM=platform))
+        if platform == "xcb":
+            h.close_window(h.wait_for(lambda: h.window_ids(name="Corvane1.05", pid=second.pid),
+                                      10, "the box of the refused start")[0])
+        _, err = second.communicate(timeout=10)
+        assert second.returncode == 0 and "Corvane est d\u00e9j\u00e0 lanc\u00e9" in err.decode()
+    assert {f.name: (f.read_bytes(), f.stat().st_mtime_ns) for f in p.dir.iterdir()} == before
+    assert p.proc.poll() is None, "the first instance must be unaffected"
+
+    # A crash leaves the lock file behind, but not the lock: the next start runs.
+    os.killpg(p.proc.pid, signal.SIGKILL)
+    p.proc.wait(10)
+    assert p.start().quit() == 0

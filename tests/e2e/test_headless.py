@@ -4,7 +4,6 @@ once the action under way is done; --check tells by its status what one check fo
 command line or settings file ends at once with status 2 and one line."""
 import os
 import re
-import shutil
 import signal
 import subprocess
 
@@ -18,31 +17,17 @@ FTP_USER, FTP_PASSWORD = "corvane", "s3cret-ftp"
 STOP_BOUND_S = 35
 
 
-@pytest.fixture
-def procs():
-    p = h.Processes()
-    yield p
-    p.close()
-
-
 class Headless:
-    """corvane copied into a program folder of its own (also its working directory), started
-    without any display; what it writes goes to `out` and `err` beside the folder."""
+    """corvane in tmp/program, started without any display; what it writes goes to tmp/out
+    and tmp/err."""
 
-    def __init__(self, workdir, binary, cfg=None, files=None):
-        self.dir = workdir / "program"
-        self.dir.mkdir()
-        shutil.copy2(binary, self.dir / "corvane")
-        if cfg is not None:
-            (self.dir / "Corvane.cfg").write_bytes(cfg)
-        for name, data in (files or {}).items():
-            (self.dir / name).write_bytes(data)
-        self.out, self.err = workdir / "out", workdir / "err"
-        runtime = workdir / "run"
-        runtime.mkdir(mode=0o700)
+    def __init__(self, tmp, binary, cfg=None, files=None):
+        self.dir, self.out, self.err = tmp / "program", tmp / "out", tmp / "err"
+        h.program_folder(binary, self.dir, cfg, files)
+        (tmp / "run").mkdir(mode=0o700)
         self.env = {k: v for k, v in os.environ.items()
                     if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
-        self.env.update(XDG_RUNTIME_DIR=str(runtime), HOME=str(workdir))
+        self.env.update(XDG_RUNTIME_DIR=str(tmp / "run"), HOME=str(tmp))
 
     def run(self, *args):
         """Runs to its end; (status, stdout, stderr)."""
@@ -64,98 +49,72 @@ class Headless:
         self.proc.send_signal(signal.SIGTERM)
         return self.proc.wait(STOP_BOUND_S)
 
-    def cfg(self):
-        return (self.dir / "Corvane.cfg").read_bytes()
+    def saved(self, address):
+        return f"\r\nDerniere IP={address}\r\n".encode() in (self.dir / "Corvane.cfg").read_bytes()
 
 
 def settings(page_url, ftp_port=None, smtp_port=None):
-    options = [("Sauve Log", "1")]
-    sections = {"IP": [("Derniere IP", OLD)],
+    sections = {"IP": [("Derniere IP", OLD)], "OPTION": [("Sauve Log", "1")],
                 "ADRESSE HTTP": [("adresse de IP detect.php", page_url)]}
     if ftp_port:
-        options.append(("Upload fichier", "1"))
+        sections["OPTION"] += [("Upload fichier", "1"), ("Mail Auto", "1")]
         sections["ADRESSE FTP"] = [
             ("Nom de domaine", FTP_USER), ("Mot de passe", FTP_PASSWORD),
             ("ftp hebergeur", f"127.0.0.1:{ftp_port}"), ("fichier \u00e0 transferer", "date.php"),
             ("emplacement et fichier", "/date.php")]
-    if smtp_port:
-        options.append(("Mail Auto", "1"))
         sections["SMTP"] = [("Serveur smtp", f"127.0.0.1:{smtp_port}"),
                             ("Adresse N\u00b01", "alice@example.org")]
-    sections["OPTION"] = options
     return h.cfg_bytes(sections)
 
 
-def test_change_mailed_uploaded_printed(binary, workdir, page, procs):
+def test_change_mailed_uploaded_printed_then_stop_during_upload(binary, tmp_path, page, procs):
     page.set_answer(NEW)
-    mail = h.MailServer(workdir / "mail")
-    (workdir / "ftp").mkdir()
-    ftp = h.FtpServer(workdir / "ftp", FTP_USER, FTP_PASSWORD)
+    mail = h.MailServer(tmp_path / "mail")
+    root, port = tmp_path / "ftp", h.free_port()
+    root.mkdir()
+    # 8 kB at 2 kB/s: the upload is still running when the stop comes.
+    procs.start([h.PYTHON, str(h.SOURCE / "tests" / "publish" / "ftp_lent.py"), str(port),
+                 FTP_USER, FTP_PASSWORD, str(root), str(tmp_path / "received"), "2000"])
+    h.wait_port(port)
     try:
-        template = b"<?php echo 'page'; ?>\r\n"
-        p = Headless(workdir, binary, settings(page.url(), ftp.port, mail.port),
+        template = b"<?php /*" + b"x" * 8000 + b"*/ ?>\r\n"
+        p = Headless(tmp_path, binary, settings(page.url(), port, mail.port),
                      {"date1.php": template}).start(procs)
+
         def entry(eol):
             return b"\nChangement IP" + eol + h.DATE_TIME + eol + f"IP = {NEW}".encode() + eol
 
         p.wait_out(entry(b"\n"), "the change's entry on standard output")
-        p.wait_out(rb"\nTransfert : OK\n", "the upload's outcome on standard output")
+        p.wait_out(rb"Transfert ftp \.", "the upload under way, after the mailing")
         msgs = h.wait_for(mail.messages, h.WAIT_S, "the mail")
         assert msgs[0]["X-RcptTo"] == "alice@example.org" and NEW in msgs[0].get_payload()
-        assert (workdir / "ftp" / "date.php").read_bytes() == template + \
-            (p.dir / "ip_actu").read_bytes()
+        assert p.stop() == 0 and p.saved(NEW)
+        # The upload ended whole after the stop, not cut short by it.
+        assert re.search(rb"\nStop : \n.*\nTransfert : OK\n", h.read_bytes(p.out), re.S)
+        assert (root / "date.php").read_bytes() == template + (p.dir / "ip_actu").read_bytes()
         assert re.search(entry(b"\r\n"), (p.dir / "corvane.log").read_bytes())
-        assert p.stop() == 0
-        assert f"\r\nDerniere IP={NEW}\r\n".encode() in p.cfg()
         assert FTP_PASSWORD.encode() not in h.read_bytes(p.out) + h.read_bytes(p.err)
     finally:
-        ftp.close()
         mail.close()
-
-
-def test_sigterm_waits_for_the_upload(binary, workdir, page, procs):
-    page.set_answer(NEW)
-    root, received = workdir / "ftp", workdir / "received"
-    root.mkdir()
-    port = h.free_port()
-    # 6 kB at 2 kB/s: the upload is still running when the stop comes.
-    procs.start([h.PYTHON, str(h.SOURCE / "tests" / "publish" / "ftp_lent.py"), str(port),
-                 FTP_USER, FTP_PASSWORD, str(root), str(received), "2000"])
-    h.wait_port(port)
-    template = b"<?php /*" + b"x" * 6000 + b"*/ ?>\r\n"
-    p = Headless(workdir, binary, settings(page.url(), port),
-                 {"date1.php": template}).start(procs)
-    p.wait_out(rb"Transfert ftp \.", "the upload under way")
-    assert p.stop() == 0
-    # The upload ended whole after the stop, not cut short by it.
-    assert h.read_bytes(received).strip() == os.path.realpath(root / "date.php").encode()
-    assert re.search(rb"\nStop : \n.*\nTransfert : OK\n", h.read_bytes(p.out), re.S)
-    assert f"\r\nDerniere IP={NEW}\r\n".encode() in p.cfg()
 
 
 @pytest.mark.parametrize("answer, status", [(OLD, 0), (NEW, 1), (None, 2)],
                          ids=["unchanged", "changed", "failed"])
-def test_check(binary, workdir, page, answer, status):
+def test_check(binary, tmp_path, page, answer, status):
     if answer:
         page.set_answer(answer)
-    p = Headless(workdir, binary, settings(page.url()))
+    p = Headless(tmp_path, binary, settings(page.url()))
     code, out, err = p.run("--check")
     assert code == status, err
-    if answer:
-        assert out == answer + "\n"
-    else:
-        assert out == "" and "HTTP 404" in err
-    assert f"\r\nDerniere IP={answer or OLD}\r\n".encode() in p.cfg()
+    assert (out, "HTTP 404" in err) == ((answer + "\n", False) if answer else ("", True))
+    assert p.saved(answer or OLD)
 
 
-@pytest.mark.parametrize("args, cfg", [
-    (["--headless", "--bogus"], b""),
-    (["--headless"], "folder"),
-], ids=["bad option", "settings a folder"])
-def test_refused_start(binary, workdir, args, cfg):
-    p = Headless(workdir, binary, cfg if isinstance(cfg, bytes) else None)
-    if cfg == "folder":
+@pytest.mark.parametrize("args, cfg", [(["--headless", "--bogus"], b""), (["--headless"], None)],
+                         ids=["bad option", "settings a folder"])
+def test_refused_start(binary, tmp_path, args, cfg):
+    p = Headless(tmp_path, binary, cfg)
+    if cfg is None:
         (p.dir / "Corvane.cfg").mkdir()
     code, out, err = p.run(*args)
-    assert code == 2 and out == ""
-    assert len(err.splitlines()) == 1, err
+    assert code == 2 and out == "" and len(err.splitlines()) == 1, err

@@ -1,6 +1,7 @@
 """A whole change cycle of the real program against real servers, run through the local demo
 rig (scripts/demo.py): Start finds no change, the rig's change command makes the next check
 mail every address and upload the page, and closing the program stops the rig."""
+import contextlib
 import json
 import os
 import re
@@ -13,15 +14,10 @@ DEMO = h.SOURCE / "scripts" / "demo.py"
 NEW = "198.51.100.23"
 
 
-def demo(folder, *args):
-    return subprocess.run([h.PYTHON, str(DEMO), "--dir", str(folder), *args],
-                          capture_output=True, text=True, timeout=30)
-
-
-def test_change_cycle_through_the_rig(desktop, binary, workdir):
-    folder = workdir / "demo"
+def test_change_cycle_through_the_rig(desktop, binary, tmp_path):
+    folder = tmp_path / "demo"
     env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
-    with open(workdir / "rig.out", "w") as out:
+    with open(tmp_path / "rig.out", "w") as out:
         rig = desktop.start([h.PYTHON, str(DEMO), "--dir", str(folder), "start", "--binary",
                              str(binary)], env=env, stdout=out, stderr=subprocess.STDOUT)
     state = h.wait_for(lambda: (folder / "rig.json").exists() and
@@ -40,7 +36,8 @@ def test_change_cycle_through_the_rig(desktop, binary, workdir):
         check(1)
         assert b"Changement IP" not in p.log()
 
-        r = demo(folder, "change-ip", NEW)
+        r = subprocess.run([h.PYTHON, str(DEMO), "--dir", str(folder), "change-ip", NEW],
+                           capture_output=True, text=True, timeout=30)
         assert r.returncode == 0, r.stderr
         check(2)
         p.wait_log(re.escape(b"\nChangement IP\r\n") + h.DATE_TIME +
@@ -50,20 +47,17 @@ def test_change_cycle_through_the_rig(desktop, binary, workdir):
         h.wait_for(lambda: len(os.listdir(folder / "mail" / "new")) == 3, 30, "3 mails")
         assert NEW.encode() in (folder / "ftp" / "ma_page" / "date.php").read_bytes()
 
-
         p.ask_close().doActionNamed("Press")
         assert rig.wait(h.WAIT_S) == 0
         assert not (folder / "rig.json").exists()
-        assert f"[IP]\r\nDerniere IP={NEW}\r\n".encode() in (p.dir / "Corvane.cfg").read_bytes()
-        password = re.search(rb"\nMot de passe=(\w+)\r\n",
-                             (p.dir / "Corvane.cfg").read_bytes()).group(1)
+        cfg = (p.dir / "Corvane.cfg").read_bytes()
+        assert f"[IP]\r\nDerniere IP={NEW}\r\n".encode() in cfg
+        password = re.search(rb"\nMot de passe=(\w+)\r\n", cfg).group(1)
         assert password not in p.log() + (folder / "logs" / "program.log").read_bytes()
     finally:
         desktop.stop(rig)
         for pid in state["pids"].values():  # nothing the rig started may outlive the test
-            try:
+            with contextlib.suppress(ProcessLookupError):
                 os.kill(pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
-        print((workdir / "rig.out").read_text(errors="replace")[-3000:])
+        print((tmp_path / "rig.out").read_text(errors="replace")[-3000:])
 

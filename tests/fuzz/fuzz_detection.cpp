@@ -12,35 +12,20 @@
 
 using namespace corvane;
 
-namespace {
-
 // The address inet_pton reads from the trimmed answer, in binary; empty when it reads none.
-std::string binaire(const QByteArray& b)
+static std::string binaire(const QByteArray& b)
 {
-    qsizetype debut = 0;
-    qsizetype fin = b.size();
-    const auto blanc = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (debut < fin && blanc(b[debut])) {
-        ++debut;
-    }
-    while (fin > debut && blanc(b[fin - 1])) {
-        --fin;
-    }
-    const std::string t(b.constData() + debut, std::size_t(fin - debut));
+    std::string t = b.toStdString();
+    t.erase(0, t.find_first_not_of(" \t\r\n"));
+    t.erase(t.find_last_not_of(" \t\r\n") + 1);
     unsigned char octets[16];
-    if (t.find('\0') != std::string::npos) {
-        return {};
-    }
-    if (inet_pton(AF_INET, t.c_str(), octets) == 1) {
-        return std::string(reinterpret_cast<char*>(octets), 4);
-    }
-    if (inet_pton(AF_INET6, t.c_str(), octets) == 1) {
-        return std::string(reinterpret_cast<char*>(octets), 16);
+    for (const auto& [famille, taille] : {std::pair{AF_INET, 4}, std::pair{AF_INET6, 16}}) {
+        if (t.find('\0') == std::string::npos && inet_pton(famille, t.c_str(), octets) == 1) {
+            return std::string(reinterpret_cast<char*>(octets), taille);
+        }
     }
     return {};
 }
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

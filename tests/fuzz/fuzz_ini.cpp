@@ -5,37 +5,24 @@
 #include "platform/textcodec.h"
 #include "propriete.h"
 
-#include <QStringList>
-
 #include <fuzzer/FuzzedDataProvider.h>
 
 using namespace corvane;
 
-namespace {
-
-bool blanc(QChar c)
-{
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f';
-}
-
 // What the reader hands back for a value written as is: line ends and NUL as blanks, trimmed,
 // one pair of enclosing quotes dropped.
-QString lu(QString v)
+static QString lu(QString v)
 {
     v.replace(u'\r', u' ').replace(u'\n', u' ').replace(QChar(0), u' ');
-    qsizetype a = 0;
-    qsizetype b = v.size();
-    while (a < b && blanc(v[a])) {
-        ++a;
+    const auto blanc = [](QChar c) { return QStringView(u" \t\v\f").contains(c); };
+    while (!v.isEmpty() && blanc(v.front())) {
+        v.remove(0, 1);
     }
-    while (b > a && blanc(v[b - 1])) {
-        --b;
+    while (!v.isEmpty() && blanc(v.back())) {
+        v.chop(1);
     }
-    v = v.mid(a, b - a);
     return v.size() >= 2 && v.startsWith(u'"') && v.endsWith(u'"') ? v.mid(1, v.size() - 2) : v;
 }
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -43,8 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString section = fromAnsi(QByteArray::fromStdString(fdp.ConsumeRandomLengthString(40)));
     const QString cle = fromAnsi(QByteArray::fromStdString(fdp.ConsumeRandomLengthString(40)));
     const QString valeur = fromAnsi(QByteArray::fromStdString(fdp.ConsumeRandomLengthString(400)));
-    const std::string reste = fdp.ConsumeRemainingBytesAsString();
-    const QByteArray fichier(reste.data(), qsizetype(reste.size()));
+    const QByteArray fichier = QByteArray::fromStdString(fdp.ConsumeRemainingBytesAsString());
 
     IniFile ini = IniFile::fromBytes(fichier);
     const QByteArray relu = ini.toBytes();

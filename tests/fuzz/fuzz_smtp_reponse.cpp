@@ -10,31 +10,26 @@
 
 using namespace corvane;
 
-namespace {
+static bool troisChiffres(const QByteArray& l)
+{
+    return l.size() >= 3 && std::isdigit(uchar(l[0])) && std::isdigit(uchar(l[1])) &&
+           std::isdigit(uchar(l[2]));
+}
 
 // Reference reading of the whole stream: a reply ends at its first line that is not "ddd-";
 // a line that does not start with three digits has code 0.
-QList<int> codes(const QByteArray& flux)
+static QList<int> codes(const QByteArray& flux)
 {
     QList<int> out;
-    qsizetype debut = 0;
-    while (true) {
-        const qsizetype fin = flux.indexOf('\n', debut);
-        if (fin < 0) {
-            return out;
+    const QList<QByteArray> lignes = flux.split('\n');
+    for (qsizetype i = 0; i + 1 < lignes.size(); ++i) { // the last one is not ended
+        const QByteArray& l = lignes[i];
+        if (!troisChiffres(l) || l.size() == 3 || l[3] != '-') {
+            out.append(troisChiffres(l) ? l.left(3).toInt() : 0);
         }
-        const QByteArray ligne = flux.mid(debut, fin - debut);
-        debut = fin + 1;
-        const bool trois = ligne.size() >= 3 && std::isdigit(uchar(ligne[0])) &&
-                           std::isdigit(uchar(ligne[1])) && std::isdigit(uchar(ligne[2]));
-        if (trois && ligne.size() > 3 && ligne[3] == '-') {
-            continue;
-        }
-        out.append(trois ? ligne.left(3).toInt() : 0);
     }
+    return out;
 }
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -59,9 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // What is left is an unfinished reply: continuation lines ("ddd-") and an unended line.
     const QList<QByteArray> reste = tampon.split('\n');
     for (qsizetype i = 0; i + 1 < reste.size(); ++i) {
-        const QByteArray& l = reste[i];
-        manque(l.size() > 3 && std::isdigit(uchar(l[0])) && std::isdigit(uchar(l[1])) &&
-                   std::isdigit(uchar(l[2])) && l[3] == '-',
+        manque(troisChiffres(reste[i]) && reste[i].size() > 3 && reste[i][3] == '-',
                "only an unfinished reply is left over");
     }
     return 0;

@@ -10,19 +10,15 @@ from pyftpdlib.servers import FTPServer
 port, user, password, root, received, rate = sys.argv[1:7]
 
 
-class Dtp(ThrottledDTPHandler):
-    read_limit = int(rate)
-
-
 class Handler(FTPHandler):
-    dtp_handler = Dtp
+    dtp_handler = ThrottledDTPHandler
+    authorizer = DummyAuthorizer()
 
     def on_file_received(self, file):
         with open(received, "a", encoding="utf-8") as f:
             f.write(file + "\n")
 
 
-authorizer = DummyAuthorizer()
-authorizer.add_user(user, password, root, perm="elradfmw")
-Handler.authorizer = authorizer
+ThrottledDTPHandler.read_limit = int(rate)
+Handler.authorizer.add_user(user, password, root, perm="elradfmw")
 FTPServer(("127.0.0.1", int(port)), Handler).serve_forever()

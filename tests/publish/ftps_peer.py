@@ -25,15 +25,10 @@ class Dtp(TLS_DTPHandler):
 
 
 class Handler(TLS_FTPHandler):
-    dtp_handler = Dtp
-    auth_failed_timeout = 0.1
-    certfile = certfile
-    keyfile = keyfile
-    tls_control_required = True
-    tls_data_required = True
+    dtp_handler, authorizer, auth_failed_timeout = Dtp, Authorizer(), 0.1
+    certfile, keyfile = certfile, keyfile
+    tls_control_required = tls_data_required = True
 
 
-authorizer = Authorizer()
-authorizer.add_user(user, password, root, perm="elradfmw")
-Handler.authorizer = authorizer
+Handler.authorizer.add_user(user, password, root, perm="elradfmw")
 FTPServer(("127.0.0.1", int(port)), Handler).serve_forever()

@@ -14,9 +14,6 @@ port, user, password, root, fingerprint_file, public_file = sys.argv[1:7]
 
 
 class Server(asyncssh.SSHServer):
-    def begin_auth(self, username):
-        return True
-
     def password_auth_supported(self):
         return True
 
@@ -31,8 +28,7 @@ async def main():
     with open(public_file, "wb") as f:
         f.write(key.export_public_key("openssh"))
     await asyncssh.listen("127.0.0.1", int(port), server_host_keys=[key], server_factory=Server,
-                          sftp_factory=lambda chan: asyncssh.SFTPServer(chan, chroot=root.encode()),
-                          allow_scp=False)
+                          sftp_factory=lambda chan: asyncssh.SFTPServer(chan, chroot=root.encode()))
     await asyncio.Event().wait()
 
 

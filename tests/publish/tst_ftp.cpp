@@ -9,11 +9,6 @@
 #include "support/fakesmtp.h"
 #include "support/peers.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QPointer>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -25,35 +20,14 @@ using namespace corvane::test;
 
 namespace {
 
-const QString kIp = "203.0.113.7";
 const QString kUser = "webmaster";
 // The server's password, with the characters an FTP URL gives a meaning to.
-const char* const kMotDePasse = "p:a@s/s%23";
-
-QString entree(const QString& libelle)
-{
-    return "\n" + libelle + "\n";
-}
-
-// The FTP account of the settings.
-DemandeFtp compte(quint16 port, const QString& motDePasse)
-{
-    DemandeFtp d;
-    d.utilisateur = kUser;
-    d.motDePasse = motDePasse;
-    d.hebergeur = QStringLiteral("127.0.0.1:%1").arg(port);
-    d.fichierLocal = "date.php";
-    d.cheminDistant = "/date.php";
-    d.delaiConnexionSec = 5;
-    d.delaiBlocageSec = 10;
-    return d;
-}
+const QString kMotDePasse = "p:a@s/s%23";
 
 // One change of address as the engine runs it with "Upload fichier" on.
 void changement(Publication& pub, const QString& ip, const DemandeFtp& d)
 {
-    QVERIFY(pub.ecrit_ip_actu(ip));
-    QVERIFY(pub.prepare_page(ip));
+    QVERIFY(pub.ecrit_ip_actu(ip) && pub.prepare_page(ip));
     pub.envoi_ftp(d);
 }
 
@@ -64,7 +38,7 @@ void changement(Publication& pub, const QString& ip, const DemandeFtp& d)
 QHash<QString, QString> reglages(const QString& texte)
 {
     QHash<QString, QString> r{{"utilisateur", kUser},
-                              {"motDePasse", QString::fromLatin1(kMotDePasse)},
+                              {"motDePasse", kMotDePasse},
                               {"chemin", "/date.php"},
                               {"local", "date.php"}};
     for (const QString& paire : texte.split(u';', Qt::SkipEmptyParts)) {
@@ -77,52 +51,63 @@ QHash<QString, QString> reglages(const QString& texte)
 
 class TestFtp : public QObject {
     Q_OBJECT
+    struct Dossiers { // new for each test
+        DossierDeTravail travail;
+        QTemporaryDir serveur; // the FTP account's root
+        QTemporaryDir maison;  // $HOME: the user's own known_hosts never decides a row
+    };
+    std::unique_ptr<Dossiers> d_;
+    QTemporaryDir certificatsDir_;
+    Certificats certificats_;
+
+    // The slow server notes each whole upload it received in "recus.txt".
+    bool demarreLent(Peer& ftp, const char* octetsParSeconde)
+    {
+        return ftp.start("/usr/bin/python3",
+                         {sourcePath("tests/publish/ftp_lent.py"), "{port}", kUser, "pw",
+                          d_->serveur.path(), QDir::current().absoluteFilePath("recus.txt"),
+                          QString::fromLatin1(octetsParSeconde)});
+    }
+
+    // The upload that the settings of a row give, to 127.0.0.1:port.
+    DemandeFtp demande(const QHash<QString, QString>& r, quint16 port,
+                       const QString& empreinte = {})
+    {
+        Parametres p;
+        p.NomDomaine = r["utilisateur"];
+        p.MotDePasseFtp = r["motDePasse"];
+        p.FtpHebergeur = QStringLiteral("127.0.0.1:%1").arg(port);
+        p.FichierATransferer = r["local"];
+        p.EmplacementFichier = r["chemin"];
+        p.ProtocoleFtp = r["protocole"];
+        p.EmpreinteHote = QString(r["empreinte"]).replace("{empreinte}", empreinte);
+        const QHash<QString, QString> ca{{"ca", certificats_.ca}, {"autre", certificats_.autreCa}};
+        p.CertificatFtp = ca.value(r["certificat"], r["certificat"]);
+        DemandeFtp d = demandeFtp(p);
+        d.supprimeApres = r.contains("supprime");
+        return d;
+    }
+
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase()
+    {
+        QVERIFY(certificatsDir_.isValid());
+        certificats_ = fabriqueCertificats(certificatsDir_.path());
+        QVERIFY2(certificats_.erreur.isEmpty(), qPrintable(certificats_.erreur));
+    }
+    void init()
+    {
+        d_ = std::make_unique<Dossiers>();
+        QVERIFY(d_->travail.ok && d_->serveur.isValid() && d_->maison.isValid());
+        qputenv("HOME", QFile::encodeName(d_->maison.path()));
+    }
+    void cleanup() { d_.reset(); }
 
     void envoi_data();
     void envoi();
     void envoiLentEtChangements();
     void arretPendantEnvoi();
-
-private:
-    bool demarreLent(Peer& ftp, const char* octetsParSeconde);
-
-    QTemporaryDir certificatsDir_;
-    Certificats certificats_;
-    std::unique_ptr<DossierDeTravail> travail_;
-    std::unique_ptr<QTemporaryDir> serveur_; // the FTP account's root
-    std::unique_ptr<QTemporaryDir> maison_;  // $HOME during the test
-    QByteArray ancienneMaison_;
 };
-
-void TestFtp::initTestCase()
-{
-    QVERIFY(certificatsDir_.isValid());
-    certificats_ = fabriqueCertificats(certificatsDir_.path());
-    QVERIFY2(certificats_.erreur.isEmpty(), qPrintable(certificats_.erreur));
-}
-
-void TestFtp::init()
-{
-    travail_ = std::make_unique<DossierDeTravail>();
-    serveur_ = std::make_unique<QTemporaryDir>();
-    maison_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(travail_->ok && serveur_->isValid() && maison_->isValid());
-    // The user's own known_hosts never decides a row.
-    ancienneMaison_ = qgetenv("HOME");
-    qputenv("HOME", QFile::encodeName(maison_->path()));
-}
-
-void TestFtp::cleanup()
-{
-    qputenv("HOME", ancienneMaison_);
-    travail_.reset();
-    serveur_.reset();
-    maison_.reset();
-}
 
 void TestFtp::envoi_data()
 {
@@ -134,8 +119,7 @@ void TestFtp::envoi_data()
 
     const auto row = [](const char* nom, const char* serveur, const char* reglages,
                         const char* points, const char* entree) {
-        QTest::newRow(nom) << QString::fromUtf8(serveur) << QString::fromUtf8(reglages)
-                           << QString::fromUtf8(points) << QString::fromUtf8(entree);
+        QTest::newRow(nom) << serveur << reglages << points << entree;
     };
     const char* ok = "..Transfert ftp .........";
     const char* refuse = "..Transfert ftp ....";
@@ -190,18 +174,14 @@ void TestFtp::envoi()
     QFETCH(QString, points);
     QFETCH(QString, entree);
     const QHash<QString, QString> r = ::reglages(reglages);
-    if (r.contains("dossier")) {
-        QVERIFY(QDir(serveur_->path()).mkdir(r["dossier"]));
-    }
-    Peer pair;
-    FakeSmtp scripte; // a line server: "silencieux" says nothing, "goutte" logs in and trickles
-    const QDir maison(maison_->path());
-    const QString pw = QString::fromLatin1(kMotDePasse);
-    const QStringList compte{"{port}", kUser, pw, serveur_->path()};
+    const QString racine = d_->serveur.path();
+    QVERIFY(!r.contains("dossier") || QDir(racine).mkdir(r["dossier"]));
+    const QDir maison(d_->maison.path());
+    const QStringList compte{"{port}", kUser, kMotDePasse, racine};
     QStringList arguments;
     if (serveur == u"ftp") {
         arguments = QString("-m pyftpdlib -i 127.0.0.1 -p {port} -w -d").split(u' ') +
-                    QStringList{serveur_->path(), "-u", kUser, "-P", pw};
+                    QStringList{racine, "-u", kUser, "-P", kMotDePasse};
     } else if (serveur == u"ftps") {
         arguments = QStringList{sourcePath("tests/publish/ftps_peer.py")} + compte +
                     QStringList{certificats_.cert, certificats_.cle};
@@ -209,6 +189,8 @@ void TestFtp::envoi()
         arguments = QStringList{sourcePath("tests/publish/sftp_peer.py")} + compte +
                     QStringList{maison.filePath("empreinte"), maison.filePath("cle.pub")};
     }
+    Peer pair;
+    FakeSmtp scripte; // a line server: "silencieux" says nothing, "goutte" logs in and trickles
     quint16 port = freePort(); // "arrete": nothing listens there
     if (!arguments.isEmpty()) {
         QVERIFY2(pair.start("/usr/bin/python3", arguments), qPrintable(pair.error()));
@@ -222,42 +204,28 @@ void TestFtp::envoi()
         port = scripte.adresse().section(u':', 1).toUShort();
     }
     const QString empreinte = QString::fromLatin1(lit(maison.filePath("empreinte")));
-    if (r.contains("hotesConnus")) {
-        QVERIFY(maison.mkdir(".ssh"));
-        QVERIFY(
-            ecrit(maison.filePath(".ssh/known_hosts"), "[127.0.0.1]:" + QByteArray::number(port) +
-                                                           ' ' + lit(maison.filePath("cle.pub"))));
-    }
+    QVERIFY(!r.contains("hotesConnus") ||
+            (maison.mkdir(".ssh") && ecrit(maison.filePath(".ssh/known_hosts"),
+                                           "[127.0.0.1]:" + QByteArray::number(port) + ' ' +
+                                               lit(maison.filePath("cle.pub")))));
 
+    QVERIFY(r["local"] != u"fifo.php" || ::mkfifo("fifo.php", 0600) == 0);
     QVERIFY(ecrit("date1.php", "<?php $start = 1; $stop = 2; ?>\r\n<p>\xe9t\xe9</p>\r\n"));
-    const QString local = r["local"];
-    QVERIFY(local != u"fifo.php" || ::mkfifo("fifo.php", 0600) == 0);
-    Parametres p;
-    p.NomDomaine = r["utilisateur"];
-    p.MotDePasseFtp = r["motDePasse"];
-    p.FtpHebergeur = QStringLiteral("127.0.0.1:%1").arg(port);
-    p.FichierATransferer = local;
-    p.EmplacementFichier = r["chemin"];
-    p.ProtocoleFtp = r["protocole"];
-    p.EmpreinteHote = QString(r["empreinte"]).replace("{empreinte}", empreinte);
-    const QHash<QString, QString> ca{{"ca", certificats_.ca}, {"autre", certificats_.autreCa}};
-    p.CertificatFtp = ca.value(r["certificat"], r["certificat"]);
-    DemandeFtp d = demandeFtp(p);
+    DemandeFtp d = demande(r, port, empreinte);
     d.delaiConnexionSec = d.delaiBlocageSec = 3;
-    d.supprimeApres = r.contains("supprime");
     Publication pub;
     Journal journal(pub);
 
     QElapsedTimer duree;
     duree.start();
-    changement(pub, kIp, d);
+    changement(pub, "203.0.113.7", d);
     QTRY_VERIFY_WITH_TIMEOUT(!journal.entrees.isEmpty(), 30000);
     const qint64 attente = duree.elapsed();
     QTRY_VERIFY_WITH_TIMEOUT(!pub.envoi().occupe(), 5000);
     QCOMPARE(journal.entrees.size(), 1);
     const QString obtenue = journal.entrees[0];
     QVERIFY2(obtenue.startsWith(entree.replace("{empreinte}", empreinte)), qPrintable(obtenue));
-    QCOMPARE(journal.texte, points + ::entree(obtenue));
+    QCOMPARE(journal.texte, points + "\n" + obtenue + "\n");
     QVERIFY2(attente < 20000, "the upload was not bounded by its time-outs");
     if (points == u".") {
         QVERIFY2(attente < 1000, qPrintable(QString::number(attente)));
@@ -265,16 +233,14 @@ void TestFtp::envoi()
         QVERIFY(scripte.connexions.isEmpty());
     }
 
-    const QString distant = serveur_->path() + u'/' + p.EmplacementFichier;
-    if (d.supprimeApres) {
-        QVERIFY(!QFile::exists(distant));
-    } else if (obtenue == u"Transfert : OK") {
+    const QString distant = racine + u'/' + r["chemin"];
+    if (obtenue == u"Transfert : OK" && !d.supprimeApres) {
         QCOMPARE(lit(distant), lit("date.php"));
     } else {
         QVERIFY(!QFile::exists(distant));
-        QVERIFY(obtenue.endsWith(" : " + pub.envoi().derniereErreur()));
+        QVERIFY(d.supprimeApres || obtenue.endsWith(" : " + pub.envoi().derniereErreur()));
     }
-    QVERIFY(!journal.texte.contains(p.MotDePasseFtp));
+    QVERIFY(!journal.texte.contains(r["motDePasse"]));
 }
 
 // Changes that come during a slow upload wait for it; only the newest page goes next, as it
@@ -284,10 +250,10 @@ void TestFtp::envoiLentEtChangements()
 {
     Peer ftp;
     QVERIFY2(demarreLent(ftp, "40000"), qPrintable(ftp.error()));
+    const DemandeFtp d = demande(reglages("motDePasse=pw"), ftp.port());
     // About three seconds of upload at the server's pace.
     const QByteArray gabarit = QByteArray(120000, 'x') + "\r\n";
     QVERIFY(ecrit("date1.php", gabarit));
-    const DemandeFtp d = compte(ftp.port(), "pw");
     Publication pub;
     Journal journal(pub);
 
@@ -310,9 +276,9 @@ void TestFtp::envoiLentEtChangements()
     QTRY_VERIFY_WITH_TIMEOUT(!pub.envoi().occupe(), 5000);
     QCOMPARE(journal.entrees, (QStringList{"Page non publiée : date1.php absent", "Transfert : OK",
                                            "Transfert : OK"}));
-    QVERIFY(journal.texte.endsWith(entree("Transfert : OK") + "..Transfert ftp ........." +
-                                   entree("Transfert : OK")));
-    QCOMPARE(lit(serveur_->path() + "/date.php"), derniere);
+    QVERIFY(
+        journal.texte.endsWith("\nTransfert : OK\n..Transfert ftp .........\nTransfert : OK\n"));
+    QCOMPARE(lit(d_->serveur.path() + "/date.php"), derniere);
     QTRY_COMPARE_WITH_TIMEOUT(lit("recus.txt").count('\n'), 2, 5000);
 }
 
@@ -326,7 +292,7 @@ void TestFtp::arretPendantEnvoi()
     QPointer<Publication> pub = new Publication(fenetre.get());
     Journal journal(*pub);
 
-    changement(*pub, kIp, compte(ftp.port(), "pw"));
+    changement(*pub, "203.0.113.7", demande(reglages("motDePasse=pw"), ftp.port()));
     QTRY_VERIFY_WITH_TIMEOUT(journal.texte.contains("Transfert ftp"), 10000);
     QElapsedTimer duree;
     duree.start();
@@ -336,15 +302,6 @@ void TestFtp::arretPendantEnvoi()
     QTest::qWait(200); // no report may arrive for an object that is gone
     QVERIFY(journal.entrees.isEmpty());
     QVERIFY(!QFile::exists("recus.txt"));
-}
-
-// The slow server notes each whole upload it received in "recus.txt".
-bool TestFtp::demarreLent(Peer& ftp, const char* octetsParSeconde)
-{
-    return ftp.start("/usr/bin/python3",
-                     {sourcePath("tests/publish/ftp_lent.py"), "{port}", kUser, "pw",
-                      serveur_->path(), QDir::current().absoluteFilePath("recus.txt"),
-                      QString::fromLatin1(octetsParSeconde)});
 }
 
 QTEST_MAIN(TestFtp)

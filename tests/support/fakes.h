@@ -10,8 +10,6 @@
 #include <QSet>
 #include <QStringList>
 
-#include <algorithm>
-
 namespace corvane::test {
 
 // What the fakes were asked, in one list, in order.
@@ -28,11 +26,9 @@ struct Trace {
 class FakeMessageBoxes : public MessageBoxes {
 public:
     struct Shown {
-        QString kind; // "ask", "inform" or "notify"
-        QString channel;
-        QString title;
-        QString text;
+        QString kind, channel, title, text; // kind: "ask", "inform" or "notify"
     };
+    Trace trace; // the boxes that opened
     QList<Shown> shown;
     QSet<QString> open;  // channels whose box the "user" has not closed yet
     QList<bool> answers; // next answers to ask(); Yes when empty
@@ -53,14 +49,10 @@ public:
         }
         open.insert(channel);
         shown.append({"notify", channel, title, text});
+        trace("boite " + text);
         return true;
     }
     void closeAll() override { open.clear(); }
-    int count(const QString& channel) const
-    {
-        return int(std::count_if(shown.begin(), shown.end(),
-                                 [&](const Shown& s) { return s.channel == channel; }));
-    }
 };
 
 class FakeSound : public SoundPlayer {
@@ -96,10 +88,12 @@ struct FakePlatform {
 // Answers with repond()/echoue(), as the page would, some time after demarre().
 class FakeDetecteur : public Detecteur {
 public:
+    Trace trace; // "?" for each request
     QList<RequeteDetection> requetes;
     bool actif = false;
     void demarre(const RequeteDetection& r) override
     {
+        trace("?");
         requetes.append(r);
         actif = true;
     }

@@ -7,17 +7,6 @@
 
 namespace corvane::test {
 
-FakeSmtp::Script FakeSmtp::accepte()
-{
-    return {"220 fake.test ESMTP\r\n", "250 ok\r\n",           "250 ok\r\n", "250 ok\r\n",
-            "354 end with .\r\n",      "250 2.0.0 queued\r\n", "221 bye\r\n"};
-}
-
-FakeSmtp::FakeSmtp()
-{
-    connect(&serveur_, &QTcpServer::newConnection, this, &FakeSmtp::nouvelleConnexion);
-}
-
 FakeSmtp::~FakeSmtp()
 {
     for (QTcpSocket* s : serveur_.findChildren<QTcpSocket*>()) {
@@ -31,29 +20,23 @@ void FakeSmtp::nouvelleConnexion()
     struct Etat {
         Script script;
         qsizetype pas = 0;
-        QByteArray tampon;
+        QByteArray tampon; // the line not ended yet
         bool enDonnees = false;
     };
     while (QTcpSocket* socket = serveur_.nextPendingConnection()) {
         const qsizetype i = connexions.size();
         connexions.append(Connexion{});
         auto etat = std::make_shared<Etat>();
-        if (!scripts_.isEmpty()) {
-            etat->script = scripts_.value(i, scripts_.last());
-        }
+        etat->script = scripts_.isEmpty() ? Script{} : scripts_.value(i, scripts_.last());
         const auto repond = [socket, etat] {
             const QByteArray reponse = etat->script.value(etat->pas++);
             etat->enDonnees = reponse.startsWith("354");
             if (reponse == kFerme) {
                 socket->disconnectFromHost();
-            }
-            if (reponse.isEmpty() || reponse == kFerme) {
                 return;
             }
             const QList<QByteArray> morceaux = reponse.split('|');
-            socket->write(morceaux[0]);
-            socket->flush();
-            for (qsizetype k = 1; k < morceaux.size(); ++k) {
+            for (qsizetype k = 0; k < morceaux.size(); ++k) {
                 QTimer::singleShot(50 * int(k), socket,
                                    [socket, m = morceaux[k]] { socket->write(m); });
             }

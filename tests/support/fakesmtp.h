@@ -1,14 +1,9 @@
 #pragma once
-// A scripted SMTP server inside the test process, for what a real server (tests/support/
-// smtp_peer.py) will not do: stay silent, answer ahead of the command, hang up mid-dialogue.
-// It listens on an OS-chosen port of 127.0.0.1, plays its replies in turn (the first on
-// connection, then one per line received; the message lines after a 354 count as one line,
-// ended by the lone dot) and records every byte each connection sends.
+// A scripted SMTP server inside the test process, for what a real server (smtp_peer.py) will
+// not do: stay silent, answer ahead of the command, hang up mid-dialogue. On an OS-chosen port
+// of 127.0.0.1, it plays its replies in turn (the first on connection, then one per line
+// received, the message after a 354 counting as one line) and records what each connection sent.
 
-#include <QByteArray>
-#include <QList>
-#include <QObject>
-#include <QString>
 #include <QTcpServer>
 
 namespace corvane::test {
@@ -16,20 +11,23 @@ namespace corvane::test {
 class FakeSmtp : public QObject {
     Q_OBJECT
 public:
-    // A reply is sent as is: one reply, several at once, or nothing (empty); each piece after
-    // a "|" goes 50 ms after the one before it, as a packet of its own. kFerme hangs up.
+    // A reply is sent as is (several, one or none); each piece after a "|" goes 50 ms after the
+    // one before it, as a packet of its own. kFerme hangs up.
     using Script = QList<QByteArray>;
     static inline const QByteArray kFerme = QByteArrayLiteral("<ferme>");
-    // What a server that takes the mail answers to the plain dialogue, one reply per step:
-    // greeting, HELO, MAIL FROM, RCPT TO, DATA, end of data, QUIT.
-    static Script accepte();
+    // Takes the mail: greeting, HELO, MAIL FROM, RCPT TO, DATA, end of data, QUIT.
+    static inline const Script kAccepte{"220 fake\r\n", "250 ok\r\n", "250 ok\r\n", "250 ok\r\n",
+                                        "354 go\r\n",   "250 ok\r\n", "221 bye\r\n"};
 
     struct Connexion {
         QByteArray recu;     // every byte received, in order
         bool fermee = false; // the connection has ended, on either side
     };
 
-    FakeSmtp();
+    FakeSmtp()
+    {
+        connect(&serveur_, &QTcpServer::newConnection, this, &FakeSmtp::nouvelleConnexion);
+    }
     ~FakeSmtp() override;
 
     // Connection i plays script i; later connections play the last one.

@@ -8,27 +8,23 @@ FOLDER/journal."""
 
 import http.server
 import json
-import os
+import pathlib
 import socket
 import ssl
 import sys
 import threading
 import time
 
-dossier, port = sys.argv[1], int(sys.argv[2])
+dossier, port = pathlib.Path(sys.argv[1]), int(sys.argv[2])
 verrou = threading.Lock()
 
 
 def lire(nom, defaut=b""):
-    try:
-        with open(os.path.join(dossier, nom), "rb") as f:
-            return f.read()
-    except FileNotFoundError:
-        return defaut
+    return (dossier / nom).read_bytes() if (dossier / nom).exists() else defaut
 
 
 def journal(**champs):
-    with verrou, open(os.path.join(dossier, "journal"), "a") as f:
+    with verrou, open(dossier / "journal", "a") as f:
         f.write(json.dumps(champs) + "\n")
 
 
@@ -36,65 +32,38 @@ class Page(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
 
     def do_GET(self):
-        nom = self.path.split("?")[0].rsplit("/", 1)[-1] or "index"
-        client = self.client_address[0]
-        journal(page=nom, chemin=self.path, host=self.headers.get("Host"),
-                sni=getattr(self.connection, "sni", None),
-                agent=self.headers.get("User-Agent"), auth=self.headers.get("Authorization"),
-                cache=self.headers.get("Cache-Control"),
-                pragma=self.headers.get("Pragma"), client=client)
+        nom, h = self.path.split("?")[0].rsplit("/", 1)[-1], self.headers
+        journal(page=nom, chemin=self.path, host=h["Host"], agent=h["User-Agent"],
+                auth=h["Authorization"], cache=h["Cache-Control"], pragma=h["Pragma"],
+                sni=getattr(self.connection, "sni", None))
         time.sleep(float(lire(nom + ".attente", b"0")))
-        flot = int(lire(nom + ".flot", b"0"))
-        corps = lire(nom + ".corps").replace(b"{client}", client.encode())
+        flot, goutte = int(lire(nom + ".flot", b"0")), float(lire(nom + ".goutte", b"0"))
+        corps = lire(nom + ".corps").replace(b"{client}", self.client_address[0].encode())
         self.send_response(int(lire(nom + ".statut", b"200")))
-        self.send_header("Content-Type", "text/plain")
         self.send_header("Connection", "close")
-        lieu = lire(nom + ".lieu")
-        if lieu:
-            self.send_header("Location", lieu.decode())
+        if lire(nom + ".lieu"):
+            self.send_header("Location", lire(nom + ".lieu").decode())
         if not flot:
             self.send_header("Content-Length", str(len(corps)))
         self.end_headers()
-        goutte = float(lire(nom + ".goutte", b"0"))
-        try:
+        envoye = 0
+        try:  # a client that gives up ends the writes: handle_error stays silent
+            while envoye < flot:
+                envoye += self.wfile.write(b"1" * min(16384, flot - envoye))
+            for bout in [corps[i:i + 1] for i in range(len(corps))] if goutte else [corps]:
+                self.wfile.write(bout)
+                time.sleep(goutte)
+        finally:
             if flot:
-                envoye = 0
-                try:
-                    while envoye < flot:
-                        bloc = b"1" * min(16384, flot - envoye)
-                        self.wfile.write(bloc)
-                        envoye += len(bloc)
-                finally:
-                    journal(page=nom, envoye=envoye)
-            elif goutte:
-                for octet in corps:
-                    self.wfile.write(bytes([octet]))
-                    self.wfile.flush()
-                    time.sleep(goutte)
-            else:
-                self.wfile.write(corps)
-        except OSError:
-            pass  # the client gave up: that is what some rows want
+                journal(page=nom, envoye=envoye)
 
     def log_message(self, *args):
         pass
 
 
 class Serveur(http.server.ThreadingHTTPServer):
-    daemon_threads = True
-    contexte = None
-
-    def finish_request(self, request, client_address):
-        # The handshake runs in the request's thread, so a stalled client blocks no other.
-        if self.contexte:
-            try:
-                request = self.contexte.wrap_socket(request, server_side=True)
-            except (OSError, ssl.SSLError):
-                return  # refused by the client: the untrusted rows
-        super().finish_request(request, client_address)
-
     def handle_error(self, request, client_address):
-        pass
+        pass  # a client that gave up or refused the certificate: what some rows want
 
 
 class Serveur6(Serveur):
@@ -105,18 +74,17 @@ contexte = None
 if len(sys.argv) > 4:
     contexte = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     contexte.load_cert_chain(sys.argv[3], sys.argv[4])
+    contexte.sni_callback = lambda sock, nom, _contexte: setattr(sock, "sni", nom)
 
-    def note_sni(sock, nom, _ctx):
-        sock.sni = nom
-
-    contexte.sni_callback = note_sni
-
-serveurs = [Serveur(("127.0.0.1", port), Page)]
-try:
-    serveurs.append(Serveur6(("::1", port), Page))
-except OSError:
-    pass  # no ::1 here: the IPv6 rows skip
-for s in serveurs:
-    s.contexte = contexte
+for classe, hote in ((Serveur, "127.0.0.1"), (Serveur6, "::1")):
+    try:
+        s = classe((hote, port), Page)
+    except OSError:
+        continue  # no ::1 here: the IPv6 rows skip
+    if contexte:
+        # The handshake comes with the first read, in the request's thread: a stalled client
+        # blocks no other.
+        s.socket = contexte.wrap_socket(s.socket, server_side=True,
+                                        do_handshake_on_connect=False)
     threading.Thread(target=s.serve_forever, daemon=True).start()
 threading.Event().wait()

@@ -35,15 +35,11 @@ private:
     QString error_;
 };
 
-// A certificate authority and a server certificate it signed for 127.0.0.1, ::1 and
-// localhost, made with openssl in dir; a second, unrelated authority (autreCa) for the
-// untrusted-certificate rows. Empty error() when made.
+// PEM files made with openssl in dir: an authority (ca, the one the program is told to trust),
+// the server certificate it signed for 127.0.0.1, ::1 and localhost with its key, and an
+// unrelated authority (autreCa) that signed nothing the servers show. Empty erreur when made.
 struct Certificats {
-    QString ca;      // PEM of the authority the program is told to trust ("Certificat")
-    QString cert;    // PEM of the server's certificate
-    QString cle;     // PEM of the server's private key
-    QString autreCa; // PEM of an authority that signed nothing the servers show
-    QString erreur;
+    QString ca, cert, cle, autreCa, erreur;
 };
 Certificats fabriqueCertificats(const QString& dir);
 

@@ -1,9 +1,6 @@
 #!/usr/bin/python3
-"""The SMTP server of the e2e tests, the benchmarks and the demo rig: smtp_peer.py, plain, one
-NNNN.eml file per message and nothing else.
-
-Usage: smtp_sink.py --port PORT --dir DIR [--refuse ADDRESS]...
-"""
+"""The SMTP server of the benchmarks: smtp_peer.py, plain, one NNNN.eml file per message and
+nothing else. Usage: smtp_sink.py --port PORT --dir DIR [--refuse ADDRESS]..."""
 
 import os
 import sys
