@@ -1,5 +1,4 @@
-// Where the settings, the log and the pages go: beside a writable program, in the XDG folders
-// when the program folder is read-only, or where --config says.
+// Where the settings and the files go: beside the program, in the XDG folders, or --config.
 
 #include "config/emplacements.h"
 
@@ -21,7 +20,6 @@ struct Cas {
     bool home;
     bool inscriptible;
     const char* explicite;
-    bool existe;        // the expected Corvane.cfg is there before the call
     const char* config; // "" when the call must fail
     const char* travail;
 };
@@ -60,24 +58,24 @@ void TestEmplacements::emplacements_data()
     const char* maison = "<T>/home/.config/corvane/Corvane.cfg";
     const char* etat = "<T>/home/.local/state/corvane";
     const char* xc = "<T>/xc/corvane/Corvane.cfg";
-    QTest::newRow("dossier inscriptible") << Cas{"", "", true, true, "", false, prog, "<T>/cwd"};
-    QTest::newRow("lecture seule, XDG absents")
-        << Cas{"", "", true, false, "", false, maison, etat};
+    QTest::newRow("dossier inscriptible") << Cas{"", "", true, true, "", prog, "<T>/cwd"};
+    QTest::newRow("lecture seule, XDG absents") << Cas{"", "", true, false, "", maison, etat};
     QTest::newRow("lecture seule, XDG posés")
-        << Cas{"<T>/xc", "<T>/xs", true, false, "", false, xc, "<T>/xs/corvane"};
-    QTest::newRow("XDG relatifs ignorés") << Cas{"xc", "xs", true, false, "", false, maison, etat};
-    QTest::newRow("ni XDG ni HOME") << Cas{"", "", false, false, "", false, "", ""};
+        << Cas{"<T>/xc", "<T>/xs", true, false, "", xc, "<T>/xs/corvane"};
+    QTest::newRow("XDG relatifs ignorés") << Cas{"xc", "xs", true, false, "", maison, etat};
+    QTest::newRow("ni XDG ni HOME") << Cas{"", "", false, false, "", "", ""};
     QTest::newRow("--config relatif")
-        << Cas{"", "", true, false, "sub/mon.cfg", false, "<T>/cwd/sub/mon.cfg", "<T>/cwd"};
+        << Cas{"", "", true, false, "sub/mon.cfg", "<T>/cwd/sub/mon.cfg", "<T>/cwd"};
     QTest::newRow("--config absolu, existant")
-        << Cas{"", "", true, true, "<T>/fichier", true, "<T>/fichier", "<T>/cwd"};
-    QTest::newRow("--config sur un dossier") << Cas{"", "", true, true, "sub", false, "", ""};
+        << Cas{"", "", true, true, "<T>/fichier", "<T>/fichier", "<T>/cwd"};
+    QTest::newRow("--config sur un dossier") << Cas{"", "", true, true, "sub", "", ""};
 }
 
 void TestEmplacements::emplacements()
 {
     QFETCH(Cas, cas);
     const QString config = t(cas.config);
+    const bool nouvelle = !QFileInfo::exists(config);
     const std::pair<const char*, const char*> env[] = {{"XDG_CONFIG_HOME", cas.xdgConfig},
                                                        {"XDG_STATE_HOME", cas.xdgState},
                                                        {"HOME", cas.home ? "<T>/home" : ""}};
@@ -99,7 +97,7 @@ void TestEmplacements::emplacements()
     if (!e.ok) {
         return;
     }
-    QCOMPARE(e.configNouvelle, !cas.existe);
+    QCOMPARE(e.configNouvelle, nouvelle);
     QCOMPARE(e.dossiersUtilisateur, !*cas.explicite && !cas.inscriptible);
     if (e.dossiersUtilisateur) {
         // Each folder made has 0700; one that was there keeps its mode.

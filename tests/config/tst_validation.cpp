@@ -11,7 +11,6 @@ class TestValidation : public QObject {
 private slots:
     void valeur_data();
     void valeur();
-    void choix();
 };
 
 void TestValidation::valeur_data()
@@ -32,8 +31,6 @@ void TestValidation::valeur_data()
         {G::HotePort, "mauvais hote", false},
         {G::AdresseMail, "root@localhost", true},
         {G::AdresseMail, "moi@example.org\r\nRCPT TO:<x@y>", false},
-        {G::CheminDistant, "date.php", true},
-        {G::CheminDistant, "/www/", false},
         {G::Empreinte, "SHA256:" + QString(43, u'A') + "=", true},
         {G::Empreinte, "SHA256:" + QString(42, u'A'), false},
         {G::Ttl, "2147483647", true},
@@ -42,8 +39,6 @@ void TestValidation::valeur_data()
         {G::NomHote, "maison..example.org", false},
         {G::Base64, "c2VjcmV0IGRlIHRlc3Q=", true},
         {G::Base64, "abc", false},
-        {G::Fichier, "/tmp", false},
-        {G::Fichier, QCoreApplication::applicationFilePath(), true},
         {G::Ttl, "  ", true}, // empty passes, whatever the kind
     };
     for (const auto& l : lignes) {
@@ -58,14 +53,6 @@ void TestValidation::valeur()
     QFETCH(bool, bon);
     const QString raison = corvane::verifieValeur(genre, texte);
     QVERIFY2(raison.isEmpty() == bon, qPrintable(raison));
-}
-
-void TestValidation::choix()
-{
-    const QStringList choix{"aucune", "starttls", "ssl"};
-    QVERIFY(corvane::verifieChoix(" SSL ", choix).isEmpty()); // case and blanks do not count
-    QVERIFY(corvane::verifieChoix("", choix).isEmpty());      // the default
-    QVERIFY(!corvane::verifieChoix("tls", choix).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestValidation)

@@ -1,5 +1,5 @@
-"""Fixtures of the end-to-end tests: one desktop for the whole run, and per test a folder of
-its own (pytest's tmp_path) with the peers and programs it asks for, all stopped afterwards."""
+"""One desktop for the whole run; per test, a folder of its own (tmp_path) and the peers and
+programs it asks for, all stopped afterwards."""
 import os
 from pathlib import Path
 
@@ -9,8 +9,7 @@ import harness as h
 
 
 def pytest_addoption(parser):
-    parser.addoption("--binary", default=str(h.SOURCE / "build" / "corvane"),
-                     help="the corvane program to test (default: build/corvane)")
+    parser.addoption("--binary", default=str(h.SOURCE / "build" / "corvane"))
 
 
 @pytest.fixture(scope="session")
@@ -22,7 +21,7 @@ def binary(request):
 
 @pytest.fixture(scope="session")
 def desktop(tmp_path_factory):
-    # The programs keep their single-instance lock in the runtime folder: one of this run's own.
+    # The single-instance lock lives in the runtime folder: one of this run's own.
     os.environ["XDG_RUNTIME_DIR"] = str(tmp_path_factory.mktemp("run"))
     d = h.Desktop()
     yield d
@@ -44,17 +43,11 @@ def procs():
 
 
 @pytest.fixture
-def make_program(desktop, binary, tmp_path):
-    """make_program(cfg bytes, {file: bytes}) -> a Program, not started. What each program
-    said and logged is printed at the end, which pytest shows for a failed test."""
-    made = []
-
-    def make(cfg=None, files=None):
-        made.append(h.Program(desktop, binary, tmp_path / f"program{len(made) + 1}", cfg, files))
-        return made[-1]
-
-    yield make
-    for p in made:
-        p.stop()
-        print(f"--- {p.dir.name}: output\n" + h.read_bytes(p.output)[-3000:].decode(errors="replace"))
-        print(f"--- {p.dir.name}: corvane.log\n" + p.log()[-3000:].decode("cp1252"))
+def program(desktop, binary, tmp_path):
+    """The test's Program, not started; its output and log are printed at the end, for pytest
+    to show when the test fails."""
+    p = h.Program(desktop, binary, tmp_path / "program")
+    yield p
+    p.stop()
+    print("--- output\n" + h.read_bytes(p.output)[-3000:].decode(errors="replace"))
+    print("--- corvane.log\n" + p.log()[-3000:].decode("cp1252"))

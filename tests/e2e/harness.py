@@ -1,7 +1,5 @@
-"""The real corvane on a desktop of its own (Xvfb, a D-Bus session with the accessibility bus,
-openbox; driven through dogtail as a person drives it), and the servers it talks to, threads of
-this process on free ports of 127.0.0.1. Used by the end-to-end tests, scripts/demo.py,
-scripts/screenshots.py and bench/."""
+"""The real corvane on a desktop of its own (Xvfb, openbox, the accessibility bus, dogtail),
+and the servers it talks to on 127.0.0.1; also used by scripts/ and bench/."""
 import contextlib
 import logging
 import mailbox
@@ -19,7 +17,6 @@ from pathlib import Path
 SOURCE = Path(__file__).resolve().parents[2]
 PYTHON = "/usr/bin/python3"
 DATE_TIME = rb"\d\d/\d\d/\d{4} \d\d:\d\d:\d\d"
-# The longest any window, program or server is waited for.
 WAIT_S = 20.0
 
 
@@ -49,10 +46,9 @@ def wait_port(port, timeout=WAIT_S):
 
 def read_bytes(path):
     """The file's bytes; b"" while it does not exist."""
-    try:
+    with contextlib.suppress(FileNotFoundError):
         return Path(path).read_bytes()
-    except FileNotFoundError:
-        return b""
+    return b""
 
 
 def write_atomically(path, data, mode=0o644):
@@ -105,8 +101,8 @@ class Processes:
 
 
 class DetectionPage:
-    """Answers every GET with the bytes of the file `answer` in its folder, 404 while there is
-    none: another process (demo.py change-ip) may change it between two checks."""
+    """Answers every GET with the file `answer` (404 while there is none), which another
+    process (demo.py change-ip) may change between two checks."""
 
     def __init__(self, folder):
         self.answer_file = answer_file = Path(folder) / "answer"
@@ -163,7 +159,7 @@ class FtpServer:
         from pyftpdlib.handlers import FTPHandler
         from pyftpdlib.servers import ThreadedFTPServer
 
-        # Configured, so pyftpdlib does not set up its own logging of every command.
+        # A handler of ours, or pyftpdlib logs every command.
         logging.getLogger("pyftpdlib").addHandler(logging.NullHandler())
         logging.getLogger("pyftpdlib").setLevel(logging.WARNING)
         handler = type("Handler", (FTPHandler,), {"authorizer": DummyAuthorizer()})
@@ -186,8 +182,8 @@ class FtpServer:
 
 
 class Desktop(Processes):
-    """A virtual screen with openbox; with `accessible`, also a D-Bus session and the
-    accessibility bus, and `tree` is dogtail's view of it."""
+    """Xvfb and openbox; with `accessible`, a D-Bus session, the accessibility bus and
+    dogtail's view of it, `tree`."""
 
     def __init__(self, accessible=True):
         super().__init__()
@@ -202,8 +198,16 @@ class Desktop(Processes):
 
             self.dbus_pid, os.environ["DBUS_SESSION_BUS_ADDRESS"] = DBusTestCase.start_dbus()
             self.start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
-        self.start_window_manager()
-        if accessible:  # dogtail once the session bus is known: no logs, pauses, endless searches
+        for _ in range(3):  # openbox, up before any window is shown, sometimes falls at start
+            self.wm = self.start(["openbox"])
+            with contextlib.suppress(AssertionError):
+                wait_for(lambda: self.wm.poll() is None and subprocess.run(
+                    ["wmctrl", "-m"], capture_output=True).returncode == 0, 10, "openbox")
+                break
+            self.stop(self.wm)
+        else:
+            raise RuntimeError("openbox did not start")
+        if accessible:  # dogtail once the bus is known: no logs, pauses, endless searches
             from dogtail.config import config
 
             config.checkForA11y = False  # set through GSettings on a desktop session; not here
@@ -215,35 +219,23 @@ class Desktop(Processes):
 
             self.tree = tree
 
-    def start_window_manager(self):
-        """openbox, up before any window is shown; tried again when it falls at start."""
-        for _ in range(3):
-            self.wm = self.start(["openbox"])
-            with contextlib.suppress(AssertionError):
-                wait_for(lambda: self.wm.poll() is not None or subprocess.run(
-                    ["wmctrl", "-m"], capture_output=True).returncode == 0, 10,
-                    "the window manager")
-                if self.wm.poll() is None:
-                    return
-            self.stop(self.wm)
-        raise RuntimeError("openbox did not start")
-
     def close(self):
         super().close()
         if self.dbus_pid:
             with contextlib.suppress(ProcessLookupError):
                 os.kill(self.dbus_pid, signal.SIGTERM)
-        self.dbus_pid = None
         self.screen.stop()
+
+
+def stdout_of(*args):
+    return subprocess.run(args, capture_output=True, text=True, timeout=WAIT_S).stdout
 
 
 def window_ids(name=None, pid=None):
     """The visible X windows with that exact caption and/or of that process."""
-    args = ["xdotool", "search", "--all", "--onlyvisible"]
-    if pid is not None:
-        args += ["--pid", str(pid)]
-    args += ["--name", f"^{re.escape(name)}$" if name else ""]
-    return subprocess.run(args, capture_output=True, text=True, timeout=WAIT_S).stdout.split()
+    pid_args = ["--pid", str(pid)] if pid else []
+    return stdout_of("xdotool", "search", "--all", "--onlyvisible", *pid_args, "--name",
+                     "" if name is None else f"^{re.escape(name)}$").split()
 
 
 def close_window(wid):
@@ -252,23 +244,14 @@ def close_window(wid):
 
 
 class Program:
-    """The real corvane in a program folder of its own, also its working directory; what it
-    writes on its standard output and error goes to `output`, beside the folder."""
+    """corvane in a program folder of its own, its working directory, with its output in
+    `output` beside it; without `binary`, one another process started there (see attach)."""
 
     def __init__(self, desktop, binary, folder, cfg=None, files=None):
-        self.desktop, self.dir, self.proc, self.app = desktop, Path(folder), None, None
+        self.desktop, self.dir, self.proc = desktop, Path(folder), None
         self.output = self.dir.parent / (self.dir.name + ".out")
-        program_folder(binary, self.dir, cfg, files)
-
-    @classmethod
-    def of(cls, desktop, folder, pid):
-        """The program another process started in `folder`, as process `pid`."""
-        p = cls.__new__(cls)
-        p.desktop, p.dir, p.proc = desktop, Path(folder), None
-        return p.attach(pid)
-
-    def path(self, name):
-        return self.dir / name
+        if binary:
+            program_folder(binary, self.dir, cfg, files)
 
     def start(self):
         self.stop()
@@ -283,22 +266,17 @@ class Program:
     def attach(self, pid):
         """The accessible application of process `pid` (an ended one stays listed a while)."""
         def its_app(node):
-            try:
+            with contextlib.suppress(Exception):
                 return node.roleName == "application" and node.get_process_id() == pid
-            except Exception:
-                return False
 
         self.pid = pid
         self.app = self.desktop.tree.root.findChild(its_app, recursive=False,
                                                     debugName=f"the program (pid {pid})")
-        self.button("Start")
+        self.app.child(name="Start", roleName="push button")  # the window is up
         return self
 
-    def button(self, caption):
-        return self.app.child(name=caption, roleName="push button")
-
     def press(self, caption):
-        self.button(caption).doActionNamed("Press")
+        self.app.child(name=caption, roleName="push button").doActionNamed("Press")
 
     def menu(self, caption):
         self.app.findChild(lambda n: n.name == caption and n.roleName.endswith("menu item"),
@@ -307,25 +285,18 @@ class Program:
     def showing(self, title):
         return bool(window_ids(name=title, pid=self.pid))
 
-    def labels(self):
-        return [n.name for n in self.app.findChildren(lambda n: n.roleName == "label",
-                                                      isLambda=True)]
-
     def ask_close(self):
-        """Closes the main window as its close box does; the exit question's Yes button. A request
-        dropped while the window was being mapped is sent again."""
+        """The close box of the main window, again if the window was still being mapped; the
+        exit question's Yes button."""
         wid = wait_for(lambda: window_ids(name="Corvane", pid=self.pid), 10, "the main window")[0]
-        for attempt in range(3):
+        for _ in range(3):
             close_window(wid)
-            try:
+            with contextlib.suppress(AssertionError):
                 return wait_for(self.exit_button, 8, "the exit question")
-            except AssertionError:
-                if attempt == 2:
-                    raise
+        raise AssertionError("no exit question after three closes")
 
     def exit_button(self):
-        """The exit question's Yes button at once, or None, in the program's language (the
-        demo's follows the machine's locale)."""
+        """The exit question's Yes button at once, or None (the demo's follows the locale)."""
         return self.app.findChild(lambda n: n.roleName == "push button" and n.name in (
             "&Oui", "Oui", "&Yes", "Yes"), retry=False, requireResult=False)
 
@@ -339,7 +310,7 @@ class Program:
             self.desktop.stop(self.proc)
 
     def log(self):
-        return read_bytes(self.path("corvane.log"))
+        return read_bytes(self.dir / "corvane.log")
 
     def wait_log(self, pattern, what=None, timeout=WAIT_S):
         """The match of the regular expression (bytes) in corvane.log, once there is one."""

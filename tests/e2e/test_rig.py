@@ -1,6 +1,5 @@
-"""A whole change cycle of the real program against real servers, run through the local demo
-rig (scripts/demo.py): Start finds no change, the rig's change command makes the next check
-mail every address and upload the page, and closing the program stops the rig."""
+"""A whole change cycle through the demo rig (scripts/demo.py): Start finds no change, the rig's
+change-ip makes the next check mail and upload, closing the program stops the rig."""
 import contextlib
 import json
 import os
@@ -23,17 +22,15 @@ def test_change_cycle_through_the_rig(desktop, binary, tmp_path):
     state = h.wait_for(lambda: (folder / "rig.json").exists() and
                        json.loads((folder / "rig.json").read_text()), 30, "the rig's state file")
     try:
-        p = h.Program.of(desktop, folder / "program", state["pids"]["program"])
+        p = h.Program(desktop, None, folder / "program").attach(state["pids"]["program"])
 
-        def check(count):
-            """Start (an immediate check) then Stop; `count` checks made so far."""
+        def check(count):  # Start checks at once; `count` checks so far
             p.press("Start")
             p.wait_log(rb"(\nStart : \r\n.*){%d}" % count, "the Start entry")
             p.press("Stop")
             p.wait_log(rb"(\nStop : \r\n.*){%d}" % count, "the Stop entry")
 
-        # The page answers the last known address: no change, no mail, no upload.
-        check(1)
+        check(1)  # the last known address
         assert b"Changement IP" not in p.log()
 
         r = subprocess.run([h.PYTHON, str(DEMO), "--dir", str(folder), "change-ip", NEW],
@@ -43,7 +40,7 @@ def test_change_cycle_through_the_rig(desktop, binary, tmp_path):
         p.wait_log(re.escape(b"\nChangement IP\r\n") + h.DATE_TIME +
                    re.escape(f"\r\nIP = {NEW}\r\n".encode()))
         p.wait_log(rb"\nTransfert : OK\r\n", "the upload's outcome")
-        assert NEW in p.labels()
+        p.app.child(name=NEW, roleName="label")  # raises unless the window shows it
         h.wait_for(lambda: len(os.listdir(folder / "mail" / "new")) == 3, 30, "3 mails")
         assert NEW.encode() in (folder / "ftp" / "ma_page" / "date.php").read_bytes()
 

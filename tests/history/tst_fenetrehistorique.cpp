@@ -3,7 +3,6 @@
 
 #include "ui/historiquewindow.h"
 
-#include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
 

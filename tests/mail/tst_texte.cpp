@@ -1,5 +1,4 @@
-// The mail's words and the SMTP settings' rules: the UTC stamp, the Date, the sender, the
-// server setting, the body, the header lines and the bytes after DATA.
+// The mail's words and the SMTP settings' rules, from the UTC stamp to the bytes after DATA.
 
 #include "mail/message.h"
 #include "mail/utc.h"
@@ -29,10 +28,6 @@ private slots:
             const QByteArray m = contenuMessage({}, corps);
             return QString::fromLatin1(m.mid(m.indexOf("\r\n\r\n") + 4));
         };
-        const auto port = [](const char* securite) { // without a port in the server setting
-            const std::optional<Securite> s = lisSecurite(securite);
-            return s ? QString::number(portParDefaut(*s)) : QStringLiteral("refusé");
-        };
         const auto serveur = [](const char* valeur) {
             const ServeurSmtp s = lisServeurSmtp(valeur);
             return s.erreur.isEmpty() ? s.hote + u' ' + QString::number(s.port) : "refusé";
@@ -43,8 +38,7 @@ private slots:
             static const QRegularExpression hasard("\\.[0-9a-f]{16}@");
             return nouveauMessageId(adresse, t).replace(hasard, ".H@");
         };
-        // Lines of 76 at most, RFC 2047 read back word by word: a word that cut a character would
-        // not give it back.
+        // Lines of 76 at most, RFC 2047 read back word by word: a cut character would not return.
         const auto relu = [](const QString& valeur) {
             static const QRegularExpression mot("^=\\?UTF-8\\?B\\?([A-Za-z0-9+/=]*)\\?=$");
             const QString l = ligneEntete("Subject", valeur);
@@ -60,17 +54,15 @@ private slots:
             }
             return lu;
         };
-        // The stamp of the local time, converted with the rules in force at that instant (winter
-        // and single digits: tst_mailing's envoi).
+        // Converted with the rules in force at that instant (winter, single digits: tst_mailing).
         row("utc: before autumn change, day before",
             FormateUTC(dans("Europe/Paris", "2026-10-25T01:59:59")), "24/10/2026 23h59'59 UTC");
         row("date: behind utc", dateRfc5322(dans("America/New_York", "2026-07-04T23:05:09")),
             "Sat, 04 Jul 2026 23:05:09 -0400");
         row("date: half hour", dateRfc5322(dans("Asia/Kolkata", "2027-01-01T00:05:09")),
             "Fri, 01 Jan 2027 00:05:09 +0530");
-        row("securite: aucune, spaces and case", port(" Aucune "), "25");
-        row("securite: starttls", port("STARTTLS"), "587");
-        row("securite: tls", port("tls"), "refusé");
+        row("securite: aucune, spaces and case, port 25",
+            QString::number(portParDefaut(lisSecurite(" Aucune ").value_or(Securite::Ssl))), "25");
         row("serveur: bracketed v6 and port", serveur("[::1]:2525"), "::1 2525");
         row("serveur: bare v6, port 25", serveur("fe80::1"), "fe80::1 25");
         row("serveur: port too big", serveur("host:65536"), "refusé");
@@ -82,12 +74,10 @@ private slots:
         row("envoi: name is an address", adresseEnvoi("", "u123", "veille@example.org"),
             "veille@example.org");
         row("chevrons: line break dropped", entreChevrons("a@b.c\r\nRSET"), "<a@b.cRSET>");
-        row("nom: plain atoms", phraseAffichee("Veille IP"), "Veille IP");
         row("nom: specials quoted", phraseAffichee("Jean \"J\" (veille)"),
             "\"Jean \\\"J\\\" (veille)\"");
         row("id: sender's domain", id("veille@mail.example.org"),
             "<20261205054500.H@mail.example.org>");
-        row("id: no address", id(""), "<20261205054500.H@localhost>");
         row("id: domain cleaned", id("x@a b>\r\n"), "<20261205054500.H@ab>");
         row("id: unique", QString::number(nouveauMessageId("a@b", t) == nouveauMessageId("a@b", t)),
             "0");

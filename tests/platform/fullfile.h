@@ -1,7 +1,6 @@
 #pragma once
-// A full disk on demand, for tests: while a FileSizeLimit lives, every write of this process
-// past `bytes` into a file fails in the kernel (EFBIG), as writes fail on a full disk. Nothing
-// in the code under test is hooked: its real writes, buffered or not, meet the failure.
+// A full disk on demand: while a FileSizeLimit lives, every write of this process past `bytes`
+// fails in the kernel (EFBIG), so the real writes under test, buffered or not, meet it.
 
 #include <csignal>
 #include <sys/resource.h>

@@ -1,7 +1,7 @@
-// The autostart entry: written where the desktop looks for it, readable back by the desktop
-// entry rules of freedesktop.org (whatever the program's path holds), and removed again.
+// The autostart entry: where the desktop looks, read back by its rules whatever the path holds.
 
 #include "platform/autostart.h"
+#include "support/fichiers.h"
 
 #include <QtTest>
 
@@ -11,8 +11,7 @@ using namespace corvane;
 
 namespace {
 
-// A key's value, with the string escape for backslash undone (the writer refuses control
-// characters, so it needs no other).
+// A key's value, its backslash escape undone (control characters are refused before).
 QString cle(const QString& chemin, const QString& nom)
 {
     QFile f(chemin);
@@ -21,9 +20,8 @@ QString cle(const QString& chemin, const QString& nom)
     return re.match(texte).captured(1).trimmed().replace("\\\\", "\\");
 }
 
-// The one argument an Exec value must be: inside the quotes a backslash takes the next of
-// " ` $ \ literally and %% is a percent sign; any of them left bare, or another field code,
-// makes it no single argument ("<invalide>").
+// The one argument a quoted Exec value stands for (\ before " ` $ \, %% for %); "<invalide>"
+// when one of them is left bare or another field code makes it no single argument.
 QString argumentUnique(const QString& exec)
 {
     static const QRegularExpression guillemets(R"re(^"((?:[^"`$\\%]|\\["`$\\]|%%)*)"$)re");
@@ -61,10 +59,8 @@ private slots:
         QFETCH(QString, programme);
         QFETCH(bool, accepte);
         const QString exe = dir->filePath(programme);
-        QVERIFY(QDir().mkpath(QFileInfo(exe).absolutePath()));
-        QFile f(exe);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(QDir().mkpath(QFileInfo(exe).absolutePath()) && test::ecrit(exe, {}));
+        QVERIFY(QFile::setPermissions(exe, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         const QString entree = dir->filePath("home/.config/autostart/corvane.desktop");
         QCOMPARE(cheminAutostart(), entree);
 
@@ -77,7 +73,6 @@ private slots:
         }
         QCOMPARE(argumentUnique(cle(entree, "Exec")), exe);
         QCOMPARE(cle(entree, "TryExec"), exe);
-        QCOMPARE(cle(entree, "Path"), QFileInfo(exe).absolutePath());
         QProcess valide;
         valide.start("desktop-file-validate", {entree});
         QVERIFY2(valide.waitForFinished(), "desktop-file-validate (desktop-file-utils) missing");
@@ -105,9 +100,7 @@ private slots:
         QFETCH(QByteArray, contenu);
         QFETCH(bool, actif);
         QVERIFY(QDir().mkpath(QFileInfo(cheminAutostart()).absolutePath()));
-        QFile f(cheminAutostart());
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(contenu) == contenu.size());
-        f.close();
+        QVERIFY(test::ecrit(cheminAutostart(), contenu));
         QCOMPARE(autostartActif(), actif);
     }
 };

@@ -1,5 +1,4 @@
-// The passwords in the desktop's keyring: a gnome-keyring on a private session bus (see
-// avec_trousseau.sh), and a bus that is not there.
+// The desktop's keyring: a gnome-keyring on a private bus (avec_trousseau.sh), or no bus.
 
 #include "platform/trousseau.h"
 #include "support/fakes.h"
@@ -74,8 +73,7 @@ private slots:
         }
     }
 
-    // At launch: what follows the reading (the watch started by itself) runs once the engine
-    // holds the keyring's password, so the first mail of that watch has it.
+    // At launch the watch starts only once the engine holds the keyring's password.
     void suiteApresLesSecrets()
     {
         QTemporaryDir dir;

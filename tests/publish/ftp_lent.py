@@ -1,5 +1,4 @@
-# A pyftpdlib server that takes uploads slowly and notes each stored file, so a test can
-# change the page while an upload runs and count how many uploads reached the server.
+# A pyftpdlib server that takes uploads slowly and notes each file it stored.
 # Arguments: port user password root-folder received-list bytes-per-second
 import sys
 

@@ -1,6 +1,5 @@
-# A pyftpdlib server that speaks only explicit TLS (AUTH TLS, then TLS on every data
-# connection). A refused login answers with the password it was given, as a careless server
-# would, so a test can see that the program never shows it.
+# A pyftpdlib server that speaks only explicit TLS, control and data. A refused login quotes the
+# password it was given, as a careless server would: the program must never show it.
 # Arguments: port user password root-folder certificate key
 import sys
 

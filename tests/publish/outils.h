@@ -1,6 +1,5 @@
 #pragma once
-// What the publishing tests share besides the file helpers: what a publication reports, as the
-// console log would hold it.
+// What a publication reports, as the console log would hold it.
 
 #include "support/fichiers.h"
 #include "watch/services.h"

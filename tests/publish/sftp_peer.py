@@ -1,7 +1,5 @@
-# An SFTP server (asyncssh) with a host key made at start, one password account and its files
-# in root-folder. Before it listens it writes the host key's fingerprint as ssh-keygen -l
-# prints it ("SHA256:...") to fingerprint-file, and its public key ("ssh-ed25519 AAAA...") to
-# public-key-file, for a known_hosts line.
+# An SFTP server (asyncssh) with one password account in root-folder and a host key made at
+# start, whose "SHA256:..." fingerprint and public key it writes out before it listens.
 # Arguments: port user password root-folder fingerprint-file public-key-file
 import asyncio
 import sys

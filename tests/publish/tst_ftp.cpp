@@ -1,7 +1,4 @@
-// Uploads against real servers on 127.0.0.1: pyftpdlib in plain FTP and in explicit TLS,
-// asyncssh's SFTP, a scripted server that never answers or trickles its reply, and a port where
-// nothing listens. What lands on the server, the console text with the reason of each failure,
-// and the password that never shows.
+// Uploads to real FTP, FTPS and SFTP servers, a silent, a trickling one and a closed port.
 
 #include "config/parametres.h"
 #include "publish/outils.h"
@@ -31,10 +28,8 @@ void changement(Publication& pub, const QString& ip, const DemandeFtp& d)
     pub.envoi_ftp(d);
 }
 
-// A row's settings, "key=value;..." over these defaults. "{empreinte}" stands for the SFTP
-// server's fingerprint; hotesConnus puts the server's key in $HOME/.ssh/known_hosts;
-// certificat "ca" is the authority that signed the server's certificate, "autre" an unrelated
-// one.
+// "key=value;..." over these defaults. "{empreinte}": the SFTP server's fingerprint; hotesConnus:
+// its key in $HOME/.ssh/known_hosts; certificat "ca" signed the server's, "autre" did not.
 QHash<QString, QString> reglages(const QString& texte)
 {
     QHash<QString, QString> r{{"utilisateur", kUser},
@@ -243,9 +238,7 @@ void TestFtp::envoi()
     QVERIFY(!journal.texte.contains(r["motDePasse"]));
 }
 
-// Changes that come during a slow upload wait for it; only the newest page goes next, as it
-// was when its upload was asked for, and a page that could not be built in between sends
-// nothing.
+// Changes during a slow upload wait; only the newest built page goes next, as it was then.
 void TestFtp::envoiLentEtChangements()
 {
     Peer ftp;

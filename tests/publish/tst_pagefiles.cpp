@@ -39,8 +39,7 @@ private slots:
             << QByteArray("1.2.3.4%22%5C%24%7Bx%7D%20%3F%3E%3C%00") << QByteArray();
     }
 
-    // "ip_actu" byte for byte; "date.php" is the template's bytes then the fragment's, whatever
-    // the template looks like.
+    // "date.php" is the template's bytes then the fragment's, whatever the template looks like.
     void page()
     {
         QFETCH(QString, ip);
@@ -101,21 +100,13 @@ private slots:
         QTest::addColumn<QString>("hebergeur");
         QTest::addColumn<QString>("chemin");
         QTest::addColumn<QString>("url"); // empty: refused
-        QTest::newRow("relative path, host trimmed") << " h "
-                                                     << "www/date.php"
-                                                     << "ftp://h/www/date.php";
-        QTest::newRow("url characters") << "h"
-                                        << "/a b#c?d%e@f:g.php"
-                                        << "ftp://h//a%20b%23c%3fd%25e%40f%3ag.php";
-        QTest::newRow("ipv6 bracketed port") << "[::1]:2121"
-                                             << "/x.php"
-                                             << "ftp://[::1]:2121//x.php";
-        QTest::newRow("credentials in host") << "u:p@h"
-                                             << "/x.php"
-                                             << "";
-        QTest::newRow("line break in path") << "h"
-                                            << "/a\r\nDELE x"
-                                            << "";
+        const auto row = [](const char* nom, const char* hebergeur, const char* chemin,
+                            const char* url) { QTest::newRow(nom) << hebergeur << chemin << url; };
+        row("relative path, host trimmed", " h ", "www/date.php", "ftp://h/www/date.php");
+        row("url characters", "h", "/a b#c?d%e@f:g.php", "ftp://h//a%20b%23c%3fd%25e%40f%3ag.php");
+        row("ipv6 bracketed port", "[::1]:2121", "/x.php", "ftp://[::1]:2121//x.php");
+        row("credentials in host", "u:p@h", "/x.php", "");
+        row("line break in path", "h", "/a\r\nDELE x", "");
     }
 
     void urlFtp()

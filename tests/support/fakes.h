@@ -1,6 +1,5 @@
 #pragma once
-// Recording fakes of the platform layers and of the services the watch engine drives. The
-// services answer only when the test says so: what runs "later" runs when the test decides.
+// Recording fakes of the platform and of the engine's services, which answer when the test says.
 
 #include "dns/miseajourdns.h"
 #include "platform/platform.h"
@@ -89,12 +88,10 @@ struct FakePlatform {
 class FakeDetecteur : public Detecteur {
 public:
     Trace trace; // "?" for each request
-    QList<RequeteDetection> requetes;
     bool actif = false;
-    void demarre(const RequeteDetection& r) override
+    void demarre(const RequeteDetection&) override
     {
         trace("?");
-        requetes.append(r);
         actif = true;
     }
     bool enCours() const override { return actif; }
@@ -135,12 +132,11 @@ public:
 class FakePublication : public ServicePublication {
 public:
     Trace trace;
-    bool fragmentOk = true;
     bool pageOk = true;
     bool ecrit_ip_actu(const QString& ip) override
     {
         trace("ecrit " + ip);
-        return fragmentOk;
+        return true;
     }
     bool prepare_page(const QString& ip) override
     {

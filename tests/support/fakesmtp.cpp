@@ -3,8 +3,6 @@
 #include <QTcpSocket>
 #include <QTimer>
 
-#include <memory>
-
 namespace corvane::test {
 
 FakeSmtp::~FakeSmtp()
@@ -17,39 +15,19 @@ FakeSmtp::~FakeSmtp()
 
 void FakeSmtp::nouvelleConnexion()
 {
-    struct Etat {
-        Script script;
-        qsizetype pas = 0;
-        QByteArray tampon; // the line not ended yet
-        bool enDonnees = false;
-    };
     while (QTcpSocket* socket = serveur_.nextPendingConnection()) {
         const qsizetype i = connexions.size();
         connexions.append(Connexion{});
-        auto etat = std::make_shared<Etat>();
-        etat->script = scripts_.isEmpty() ? Script{} : scripts_.value(i, scripts_.last());
-        const auto repond = [socket, etat] {
-            const QByteArray reponse = etat->script.value(etat->pas++);
-            etat->enDonnees = reponse.startsWith("354");
-            if (reponse == kFerme) {
-                socket->disconnectFromHost();
-                return;
-            }
-            const QList<QByteArray> morceaux = reponse.split('|');
-            for (qsizetype k = 0; k < morceaux.size(); ++k) {
-                QTimer::singleShot(50 * int(k), socket,
-                                   [socket, m = morceaux[k]] { socket->write(m); });
-            }
-        };
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket, etat, i, repond] {
+        connexions[i].script = scripts_.isEmpty() ? Script{} : scripts_.value(i, scripts_.last());
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket, i] {
             const QByteArray octets = socket->readAll();
             connexions[i].recu += octets;
-            etat->tampon += octets;
-            for (qsizetype fin; (fin = etat->tampon.indexOf('\n')) >= 0;) {
-                const bool finDonnees = etat->tampon.startsWith(".\r\n");
-                etat->tampon.remove(0, fin + 1);
-                if (!etat->enDonnees || finDonnees) {
-                    repond();
+            connexions[i].tampon += octets;
+            for (qsizetype fin; (fin = connexions[i].tampon.indexOf('\n')) >= 0;) {
+                const bool finDonnees = connexions[i].tampon.startsWith(".\r\n");
+                connexions[i].tampon.remove(0, fin + 1);
+                if (!connexions[i].enDonnees || finDonnees) {
+                    repond(socket, i);
                 }
             }
         });
@@ -57,7 +35,22 @@ void FakeSmtp::nouvelleConnexion()
             connexions[i].fermee = true;
             socket->deleteLater();
         });
-        repond();
+        repond(socket, i);
+    }
+}
+
+void FakeSmtp::repond(QTcpSocket* socket, qsizetype i)
+{
+    Connexion& c = connexions[i];
+    const QByteArray reponse = c.script.value(c.pas++);
+    c.enDonnees = reponse.startsWith("354");
+    if (reponse == kFerme) {
+        socket->disconnectFromHost();
+        return;
+    }
+    const QList<QByteArray> morceaux = reponse.split('|');
+    for (qsizetype k = 0; k < morceaux.size(); ++k) {
+        QTimer::singleShot(50 * int(k), socket, [socket, m = morceaux[k]] { socket->write(m); });
     }
 }
 

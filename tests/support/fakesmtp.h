@@ -1,8 +1,7 @@
 #pragma once
-// A scripted SMTP server inside the test process, for what a real server (smtp_peer.py) will
-// not do: stay silent, answer ahead of the command, hang up mid-dialogue. On an OS-chosen port
-// of 127.0.0.1, it plays its replies in turn (the first on connection, then one per line
-// received, the message after a 354 counting as one line) and records what each connection sent.
+// An SMTP server in the test process for what smtp_peer.py will not do (stay silent, hang up).
+// On 127.0.0.1, it plays its replies in turn (one on connection, then one per line received,
+// the message after a 354 as one line) and records what each connection sent.
 
 #include <QTcpServer>
 
@@ -22,6 +21,10 @@ public:
     struct Connexion {
         QByteArray recu;     // every byte received, in order
         bool fermee = false; // the connection has ended, on either side
+        Script script;       // what it plays, from reply pas on
+        qsizetype pas = 0;
+        QByteArray tampon; // the line not ended yet
+        bool enDonnees = false;
     };
 
     FakeSmtp()
@@ -39,6 +42,7 @@ public:
 
 private:
     void nouvelleConnexion();
+    void repond(QTcpSocket* socket, qsizetype i);
 
     QTcpServer serveur_;
     QList<Script> scripts_;

@@ -1,10 +1,9 @@
 #!/usr/bin/python3
-"""https_peer.py FOLDER PORT [CERT KEY]: a web server (the detection page, a dyndns2 provider)
-over HTTP or HTTPS, on 127.0.0.1 and, where there is one, ::1. GET /.../NAME answers from
-FOLDER: NAME.statut (200 when absent), NAME.corps ("{client}" the caller's address), NAME.lieu
-(Location); NAME.attente seconds before answering, NAME.goutte seconds between bytes, NAME.flot
-bytes sent with no length. Each request, and what a flood could send, is a JSON line of
-FOLDER/journal."""
+"""https_peer.py FOLDER PORT [CERT KEY]: a web server (detection page, dyndns2 provider) over
+HTTP or HTTPS, on 127.0.0.1 and ::1 if any. GET /.../NAME answers from FOLDER: NAME.statut (200
+when absent), NAME.corps ("{client}" the caller's address), NAME.lieu (Location); NAME.attente
+seconds before answering, NAME.goutte seconds between bytes, NAME.flot bytes with no length.
+Each request, and what a flood sent, is a JSON line of FOLDER/journal."""
 
 import http.server
 import json
@@ -34,8 +33,7 @@ class Page(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         nom, h = self.path.split("?")[0].rsplit("/", 1)[-1], self.headers
         journal(page=nom, chemin=self.path, host=h["Host"], agent=h["User-Agent"],
-                auth=h["Authorization"], cache=h["Cache-Control"], pragma=h["Pragma"],
-                sni=getattr(self.connection, "sni", None))
+                auth=h["Authorization"], sni=getattr(self.connection, "sni", None))
         time.sleep(float(lire(nom + ".attente", b"0")))
         flot, goutte = int(lire(nom + ".flot", b"0")), float(lire(nom + ".goutte", b"0"))
         corps = lire(nom + ".corps").replace(b"{client}", self.client_address[0].encode())
@@ -66,19 +64,15 @@ class Serveur(http.server.ThreadingHTTPServer):
         pass  # a client that gave up or refused the certificate: what some rows want
 
 
-class Serveur6(Serveur):
-    address_family = socket.AF_INET6
-
-
 contexte = None
 if len(sys.argv) > 4:
     contexte = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     contexte.load_cert_chain(sys.argv[3], sys.argv[4])
     contexte.sni_callback = lambda sock, nom, _contexte: setattr(sock, "sni", nom)
 
-for classe, hote in ((Serveur, "127.0.0.1"), (Serveur6, "::1")):
+for famille, hote in ((socket.AF_INET, "127.0.0.1"), (socket.AF_INET6, "::1")):
     try:
-        s = classe((hote, port), Page)
+        s = type("Serveur", (Serveur,), {"address_family": famille})((hote, port), Page)
     except OSError:
         continue  # no ::1 here: the IPv6 rows skip
     if contexte:

@@ -15,14 +15,17 @@ quint16 freePort()
     return server.listen(QHostAddress::LocalHost, 0) ? server.serverPort() : 0;
 }
 
+// A peer that ignores the polite signal is killed by QProcess's own destructor.
 Peer::~Peer()
 {
-    stop();
+    if (process_) {
+        process_->terminate();
+        process_->waitForFinished(3000);
+    }
 }
 
 bool Peer::start(const QString& program, QStringList args, int timeoutMs)
 {
-    stop();
     port_ = freePort(); // 0 in the unlikely case: the peer then fails to listen
     for (QString& a : args) {
         a.replace(QStringLiteral("{port}"), QString::number(port_));
@@ -50,33 +53,19 @@ bool Peer::start(const QString& program, QStringList args, int timeoutMs)
     return false;
 }
 
-void Peer::stop()
-{
-    if (process_ && process_->state() != QProcess::NotRunning) {
-        process_->terminate();
-        if (!process_->waitForFinished(3000)) {
-            process_->kill();
-            process_->waitForFinished(3000);
-        }
-    }
-    process_.reset();
-}
-
 Certificats fabriqueCertificats(const QString& dir)
 {
     Certificats c;
-    if (QFile ext(dir + QStringLiteral("/ext.cnf")); ext.open(QIODevice::WriteOnly)) {
-        ext.write("subjectAltName=IP:127.0.0.1,IP:::1,DNS:localhost\nbasicConstraints=CA:FALSE\n"
-                  "keyUsage=digitalSignature,keyEncipherment\nextendedKeyUsage=serverAuth\n");
-    } // else the last openssl command says the file is missing
-    const QString ca = QStringLiteral("req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=%1 "
-                                      "-keyout %1.key -out %1.pem");
+    const QString req = QStringLiteral("req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=%1 "
+                                       "-keyout %1.key -out %1.pem");
+    const QString serveur =
+        req.arg(QStringLiteral("localhost")) +
+        QStringLiteral(" -CA ca-test.pem -CAkey ca-test.key -addext basicConstraints=CA:FALSE"
+                       " -addext subjectAltName=IP:127.0.0.1,IP:::1,DNS:localhost"
+                       " -addext keyUsage=digitalSignature,keyEncipherment"
+                       " -addext extendedKeyUsage=serverAuth");
     for (const QString& args :
-         {ca.arg(QStringLiteral("ca-test")), ca.arg(QStringLiteral("autre-ca")),
-          QStringLiteral("req -newkey rsa:2048 -nodes -subj /CN=localhost -keyout serveur.key "
-                         "-out serveur.csr"),
-          QStringLiteral("x509 -req -in serveur.csr -CA ca-test.pem -CAkey ca-test.key "
-                         "-CAcreateserial -days 2 -extfile ext.cnf -out serveur.pem")}) {
+         {req.arg(QStringLiteral("ca-test")), req.arg(QStringLiteral("autre-ca")), serveur}) {
         QProcess p;
         p.setWorkingDirectory(dir);
         p.setProcessChannelMode(QProcess::MergedChannels);
@@ -90,8 +79,8 @@ Certificats fabriqueCertificats(const QString& dir)
     }
     c.ca = dir + QStringLiteral("/ca-test.pem");
     c.autreCa = dir + QStringLiteral("/autre-ca.pem");
-    c.cert = dir + QStringLiteral("/serveur.pem");
-    c.cle = dir + QStringLiteral("/serveur.key");
+    c.cert = dir + QStringLiteral("/localhost.pem");
+    c.cle = dir + QStringLiteral("/localhost.key");
     return c;
 }
 

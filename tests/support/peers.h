@@ -1,6 +1,5 @@
 #pragma once
-// Real network peers (php -S, aiosmtpd, pyftpdlib, scripted fakes) started as processes on an
-// OS-chosen port of 127.0.0.1 and stopped when the Peer object goes away.
+// Real network peers, started as processes on a free port of 127.0.0.1.
 
 #include <QJsonObject>
 #include <QProcess>
@@ -17,15 +16,10 @@ quint16 freePort();
 
 class Peer {
 public:
-    Peer() = default;
-    Peer(const Peer&) = delete;
-    Peer& operator=(const Peer&) = delete;
-    ~Peer();
+    ~Peer(); // stops the peer
 
-    // Starts program with args ("{port}" in an argument is replaced by the chosen port) and
-    // waits until the port accepts connections. On failure, error() says why.
+    // Starts program ("{port}" in args: the chosen port) and waits until the port answers.
     bool start(const QString& program, QStringList args, int timeoutMs = 15000);
-    void stop();
     quint16 port() const { return port_; }
     QString error() const { return error_; }
 
@@ -35,9 +29,8 @@ private:
     QString error_;
 };
 
-// PEM files made with openssl in dir: an authority (ca, the one the program is told to trust),
-// the server certificate it signed for 127.0.0.1, ::1 and localhost with its key, and an
-// unrelated authority (autreCa) that signed nothing the servers show. Empty erreur when made.
+// PEM files in dir: ca signed cert (127.0.0.1, ::1, localhost) and its key cle; autreCa signed
+// nothing. Empty erreur when made.
 struct Certificats {
     QString ca, cert, cle, autreCa, erreur;
 };

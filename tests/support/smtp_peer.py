@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 """A real SMTP server (aiosmtpd) for the mail tests: plain, STARTTLS ("starttls"; "nostarttls":
 EHLO without it), implicit TLS ("ssl"); with --user, mail only after AUTH (offered only over
-TLS). Each message becomes DIR/NNNN.eml (envelope lines, an empty line, the data as received)
-and, unless --no-json, DIR/NNNN.json (what Python's email package read in it), each renamed
-into place and fsync'd before the reply, so a mail acknowledged is a whole file on disk."""
+TLS). Each message becomes DIR/NNNN.eml (the data as received) and, unless --no-json,
+DIR/NNNN.json (what Python's email package read in it), each renamed into place and fsync'd
+before the reply, so a mail acknowledged is a whole file on disk."""
 
 import argparse
 import email.utils
@@ -55,9 +55,7 @@ class Store:
                 "tls": server.transport.get_extra_info("ssl_object") is not None,
                 "login": session.auth_data.login.decode() if session.authenticated else None,
             }).encode())
-        head = "MAIL FROM:<%s>\r\n" % envelope.mail_from
-        head += "".join("RCPT TO:<%s>\r\n" % r for r in envelope.rcpt_tos) + "\r\n"
-        write(name + ".eml", head.encode("latin-1", "replace") + data)
+        write(name + ".eml", data)
         return "250 2.0.0 stored"
 
 
