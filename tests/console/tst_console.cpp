@@ -71,6 +71,8 @@ void TestConsole::clicsEtReports()
     f.detect.repond("2.2.2.2");
     QCOMPARE(c.LabelIp->text(), "2.2.2.2");
     QVERIFY(c.text1->text().endsWith("\nStart : \r\n05/12/2026 06:45:00\r\nIP = 2.2.2.2\r\n"));
+    // Shown as three lines, as a copy of them reads.
+    QVERIFY(c.text1->toPlainText().endsWith("\nStart : \n05/12/2026 06:45:00\nIP = 2.2.2.2\n"));
 
     const auto fond = [&] { return c.LabelIp->palette().color(QPalette::Window); };
     const QColor normal = fond();
