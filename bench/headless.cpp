@@ -16,6 +16,7 @@
 #include "detect/detecteip.h"
 #include "mail/mailing.h"
 #include "platform/atomicfile.h"
+#include "platform/memoire.h"
 #include "platform/qtplatform.h"
 #include "platform/singleinstance.h"
 #include "platform/systemclock.h"
@@ -523,6 +524,7 @@ int mail(const QStringList& args)
 
 int main(int argc, char** argv)
 {
+    corvane::uneSeuleArene(); // as the program's own main does
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);

@@ -4,6 +4,7 @@
 #include "app/headless.h"
 #include "app/lignecommande.h"
 #include "platform/consoleplatform.h"
+#include "platform/memoire.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -56,6 +57,7 @@ int avecFenetre(int& argc, char** argv, const QString& configNommee)
 
 int main(int argc, char** argv)
 {
+    corvane::uneSeuleArene();
     QCoreApplication::setApplicationName(QStringLiteral("Corvane"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.05"));
 
