@@ -2,8 +2,8 @@
 // Where the settings file, the log and the page files live. A program folder the user can
 // write to keeps them as they always were: "Corvane.cfg" beside the program, the log and the
 // pages in the current folder. An installed program (under /usr) cannot write there, so the
-// settings go to the user's configuration folder and the log and pages to his state folder
-// (XDG Base Directory Specification).
+// settings go to the user's configuration folder and the log and pages to his state folder,
+// where desktops expect them ($XDG_CONFIG_HOME, $XDG_STATE_HOME).
 
 #include "platform/resultat.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 // Starting with the desktop session: an entry in the user's autostart folder
-// ($XDG_CONFIG_HOME/autostart, Desktop Application Autostart Specification).
+// ($XDG_CONFIG_HOME/autostart), which desktop sessions read at login.
 
 #include "platform/resultat.h"
 
