@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Debian package end to end: built by CPack from a build folder, installed by apt-get (which
-# pulls the dependencies it declares), its files where they belong, the installed program started
-# by an ordinary user, then removed with nothing left behind. The machine is left as it was
-# found, on failure too: the package and whatever its install pulled in are removed on exit.
+# pulls the dependencies it declares), its files where they belong, the installed program run by
+# an ordinary user (a one-shot check against a local page, then the window), then removed with
+# nothing left behind. The machine is left as it was found, on failure too: the package and
+# whatever its install pulled in are removed on exit.
 # Run by CTest (label "package"); needs root, and exits 77 (skipped) with the reason otherwise.
 # Usage: check_deb.sh BUILD_DIR
 set -euo pipefail
@@ -28,10 +29,12 @@ work=$(mktemp -d)
 chmod 755 "$work" # apt's download user reads the .deb from here
 before=$(installed_set)
 pid=""
+www=""
 pulled="unknown"
 cleanup() {
   local rc=$?
   [ -z "$pid" ] || kill -KILL "$pid" 2>/dev/null || true
+  [ -z "$www" ] || kill "$www" 2>/dev/null || true
   if installed corvane; then apt-get remove -y -q corvane >/dev/null || rc=1; fi
   # Taken right after the install when it got that far, so that packages someone else installs
   # meanwhile are not taken for ours.
@@ -85,11 +88,31 @@ echo "== start as an ordinary user"
 home="$work/home"
 mkdir -m 700 "$home" "$work/run-nobody"
 chown nobody: "$home" "$work/run-nobody"
-setpriv --reuid=nobody --regid=nogroup --clear-groups env -i HOME="$home" /usr/bin/corvane --help >/dev/null || fail "--help"
-(cd "$home" && exec setpriv --reuid=nobody --regid=nogroup --clear-groups \
-   env -i HOME="$home" XDG_RUNTIME_DIR="$work/run-nobody" PATH=/usr/bin:/bin \
-   QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 \
-   /usr/bin/corvane >"$work/run.log" 2>&1) &
+as_nobody() {
+  setpriv --reuid=nobody --regid=nogroup --clear-groups env -i HOME="$home" \
+    XDG_RUNTIME_DIR="$work/run-nobody" PATH=/usr/bin:/bin LC_ALL=C.UTF-8 "$@"
+}
+as_nobody /usr/bin/corvane --help >/dev/null || fail "--help"
+
+# One check against a page on this machine: changed (1) the first time, then unchanged (0),
+# the address saved in between.
+mkdir "$work/www"
+echo 203.0.113.9 >"$work/www/ip"
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+python3 -m http.server --bind 127.0.0.1 --directory "$work/www" "$port" >/dev/null 2>&1 &
+www=$!
+for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
+printf '[ADRESSE HTTP]\r\nadresse de IP detect.php=http://127.0.0.1:%s/ip\r\n' "$port" >"$home/c.cfg"
+chown nobody: "$home/c.cfg"
+for expected in 1 0; do
+  status=0
+  out=$(as_nobody /usr/bin/corvane --check --config "$home/c.cfg" 2>"$work/check.err") || status=$?
+  [ "$status" = "$expected" ] && [ "$out" = 203.0.113.9 ] ||
+    fail "--check said '$out' with status $status, not $expected: $(cat "$work/check.err")"
+done
+kill "$www"
+www=""
+(cd "$home" && as_nobody QT_QPA_PLATFORM=offscreen /usr/bin/corvane >"$work/run.log" 2>&1) &
 pid=$!
 sleep 3
 kill -0 "$pid" 2>/dev/null || { cat "$work/run.log"; fail "/usr/bin/corvane ended within 3 s of its start"; }
