@@ -1,6 +1,8 @@
-// The settings file: profile-file rules, the whole record, and a file that cannot be read.
+// The settings file's rules and record, an unreadable file, where it goes, and single values.
 
+#include "config/emplacements.h"
 #include "config/fichierini.h"
+#include "config/validation.h"
 #include "platform/textcodec.h"
 #include "support/fichiers.h"
 
@@ -8,6 +10,8 @@
 #include <QtTest>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 using namespace corvane;
 using test::ecrit;
@@ -21,13 +25,25 @@ QByteArray ansi(const QByteArray& utf8, const char* eol = "\r\n")
     return toAnsi(QString::fromUtf8(utf8)).replace("\n", eol);
 }
 
+struct Cas {
+    const char* xdgConfig; // "" unset
+    const char* xdgState;
+    bool home;
+    bool inscriptible;
+    const char* explicite;
+    const char* config; // "" when the call must fail
+    const char* travail;
+};
+
 } // namespace
+Q_DECLARE_METATYPE(Cas)
 
 class TestConfig : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> dir;
     QString path; // Corvane.cfg in a fresh folder for each test
+    QString t(const QString& s) const { return QString(s).replace("<T>", dir->path()); }
 
 private slots:
     void init()
@@ -43,6 +59,11 @@ private slots:
     void firstStartAndEveryField();
     void unreadableFileIsNotOverwritten_data();
     void unreadableFileIsNotOverwritten();
+    void emplacements_data();
+    void emplacements();
+    void dossierInscriptibleReel();
+    void valeur_data();
+    void valeur();
 };
 
 void TestConfig::valueAndSetValue_data()
@@ -64,7 +85,6 @@ void TestConfig::valueAndSetValue_data()
     row("blanks trimmed, replaced where it stands", "; top\n[A]\n  k \t=  \t0 \t\njunk\nz=9\n", "A",
         "k", "0", "1", "; top\n[A]\nk=1\njunk\nz=9\n");
     row("no-break space is not a blank", "[A]\nk=\xC2\xA0x\xC2\xA0\n", "A", "k", "\u00A0x\u00A0");
-    row("quoted", "[A]\nk=\"a b\"\n", "A", "k", "a b");
     row("equals sign inside value", "[A]\nk=http://h/p?a=b\n", "A", "k", "http://h/p?a=b");
     row("value past 254 characters kept whole", "[A]\nk=\"" + x300 + "\"\n", "A", "k", x300, x300,
         "[A]\nk=" + x300 + "\n");
@@ -171,6 +191,125 @@ void TestConfig::unreadableFileIsNotOverwritten()
     QCOMPARE(ChargeConfig(path), Parametres{});
     QCOMPARE(QDir(dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{"Corvane.cfg"});
+}
+
+void TestConfig::emplacements_data()
+{
+    QTest::addColumn<Cas>("cas");
+    const char* prog = "<T>/prog/Corvane.cfg";
+    const char* maison = "<T>/home/.config/corvane/Corvane.cfg";
+    const char* etat = "<T>/home/.local/state/corvane";
+    const char* xc = "<T>/xc/corvane/Corvane.cfg";
+    QTest::newRow("dossier inscriptible") << Cas{"", "", true, true, "", prog, "<T>/cwd"};
+    QTest::newRow("lecture seule, XDG absents") << Cas{"", "", true, false, "", maison, etat};
+    QTest::newRow("lecture seule, XDG posés")
+        << Cas{"<T>/xc", "<T>/xs", true, false, "", xc, "<T>/xs/corvane"};
+    QTest::newRow("XDG relatifs ignorés") << Cas{"xc", "xs", true, false, "", maison, etat};
+    QTest::newRow("ni XDG ni HOME") << Cas{"", "", false, false, "", "", ""};
+    QTest::newRow("--config relatif")
+        << Cas{"", "", true, false, "sub/mon.cfg", "<T>/cwd/sub/mon.cfg", "<T>/cwd"};
+    QTest::newRow("--config absolu, existant")
+        << Cas{"", "", true, true, "<T>/fichier", "<T>/fichier", "<T>/cwd"};
+    QTest::newRow("--config sur un dossier") << Cas{"", "", true, true, "sub", "", ""};
+}
+
+void TestConfig::emplacements()
+{
+    QFETCH(Cas, cas);
+    for (const char* sub : {"prog", "home", "cwd/sub", "xc"}) {
+        QVERIFY(QDir().mkpath(dir->filePath(sub)));
+        QVERIFY(::chmod(QFile::encodeName(dir->filePath(sub)).constData(), 0755) == 0);
+    }
+    QVERIFY(QFile(dir->filePath("fichier")).open(QIODevice::WriteOnly));
+    QVERIFY(QDir::setCurrent(dir->filePath("cwd")));
+    const QString config = t(cas.config);
+    const bool nouvelle = !QFileInfo::exists(config);
+    const std::pair<const char*, const char*> env[] = {{"XDG_CONFIG_HOME", cas.xdgConfig},
+                                                       {"XDG_STATE_HOME", cas.xdgState},
+                                                       {"HOME", cas.home ? "<T>/home" : ""}};
+    for (const auto& [nom, valeur] : env) {
+        *valeur ? qputenv(nom, QFile::encodeName(t(valeur))) : qunsetenv(nom);
+    }
+    QStringList demandes;
+    const Emplacements e =
+        corvane::emplacements(t("<T>/prog"), t(cas.explicite), [&](const QString& d) {
+            demandes << d;
+            return cas.inscriptible;
+        });
+
+    QCOMPARE(e.ok, !config.isEmpty());
+    QCOMPARE(e.raison.isEmpty(), e.ok);
+    QCOMPARE(e.config, config);
+    QCOMPARE(e.dossierTravail, t(cas.travail));
+    QCOMPARE(demandes, *cas.explicite ? QStringList{} : QStringList{t("<T>/prog")});
+    if (!e.ok) {
+        return;
+    }
+    QCOMPARE(e.configNouvelle, nouvelle);
+    QCOMPARE(e.dossiersUtilisateur, !*cas.explicite && !cas.inscriptible);
+    if (e.dossiersUtilisateur) {
+        // Each folder made has 0700; one that was there keeps its mode.
+        for (const QString& d : {QFileInfo(e.config).absolutePath(), e.dossierTravail}) {
+            for (QString p = d; p != dir->path(); p = QFileInfo(p).absolutePath()) {
+                struct stat st {};
+                QVERIFY(::stat(QFile::encodeName(p).constData(), &st) == 0);
+                const mode_t attendu = p == t("<T>/xc") || p == t("<T>/home") ? 0755 : 0700;
+                QCOMPARE(st.st_mode & 07777, attendu);
+            }
+        }
+    }
+}
+
+void TestConfig::dossierInscriptibleReel()
+{
+    QVERIFY(QDir().mkpath(t("<T>/prog")));
+    QVERIFY(dossierInscriptible(t("<T>/prog")));
+    QCOMPARE(QDir(t("<T>/prog")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());                   // the trial file went again
+    QVERIFY(!dossierInscriptible("/proc"));    // nothing can be made there, even by root
+    QVERIFY(!dossierInscriptible("/usr/bin")); // root may write there; the program must not
+}
+
+void TestConfig::valeur_data()
+{
+    QTest::addColumn<GenreValeur>("genre");
+    QTest::addColumn<QString>("texte");
+    QTest::addColumn<bool>("bon");
+    using G = GenreValeur;
+    const struct {
+        G genre;
+        QString texte;
+        bool bon;
+    } lignes[] = {
+        {G::Url, "http://[::1]/ip", true},
+        {G::HotePort, "[2001:db8::1]:2121", true},
+        {G::HotePort, "2001:db8::1", true},
+        {G::HotePort, "hote:65536", false},
+        {G::HotePort, "mauvais hote", false},
+        {G::AdresseMail, "root@localhost", true},
+        {G::AdresseMail, "moi@example.org\r\nRCPT TO:<x@y>", false},
+        {G::Empreinte, "SHA256:" + QString(43, u'A') + "=", true},
+        {G::Empreinte, "SHA256:" + QString(42, u'A'), false},
+        {G::Ttl, "2147483647", true},
+        {G::Ttl, "2147483648", false},
+        {G::NomHote, "maison.example.org.", true},
+        {G::NomHote, "maison..example.org", false},
+        {G::Base64, "c2VjcmV0IGRlIHRlc3Q=", true},
+        {G::Base64, "abc", false},
+        {G::Ttl, "  ", true}, // empty passes, whatever the kind
+    };
+    for (const auto& l : lignes) {
+        QTest::addRow("%d %s", int(l.genre), qPrintable(l.texte)) << l.genre << l.texte << l.bon;
+    }
+}
+
+void TestConfig::valeur()
+{
+    QFETCH(GenreValeur, genre);
+    QFETCH(QString, texte);
+    QFETCH(bool, bon);
+    const QString raison = verifieValeur(genre, texte);
+    QVERIFY2(raison.isEmpty() == bon, qPrintable(raison));
 }
 
 QTEST_GUILESS_MAIN(TestConfig)

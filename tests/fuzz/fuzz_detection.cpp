@@ -1,6 +1,4 @@
-// The detection page's answer, whatever bytes it holds: it is taken exactly when the C
-// library's inet_pton reads it as an address other than an unspecified one (once blanks and
-// line ends are trimmed), and what is kept is that same address.
+// Any answer is taken exactly when inet_pton reads a specified address from it, trimmed.
 
 #include "detect/detecteip.h"
 #include "platform/textcodec.h"

@@ -1,5 +1,4 @@
-// The settings reader over any bytes: a file it cannot read is never rewritten, one it reads
-// comes back line for line in its own encoding, and a value it writes reads back whole.
+// The settings reader over any bytes: unreadable never rewritten, the rest kept line for line.
 
 #include "config/fichierini.h"
 #include "platform/textcodec.h"
@@ -9,8 +8,7 @@
 
 using namespace corvane;
 
-// What the reader hands back for a value written as is: line ends and NUL as blanks, trimmed,
-// one pair of enclosing quotes dropped.
+// A value as read back: line ends and NUL as blanks, trimmed, one pair of quotes dropped.
 static QString lu(QString v)
 {
     v.replace(u'\r', u' ').replace(u'\n', u' ').replace(QChar(0), u' ');

@@ -1,7 +1,5 @@
-// The SMTP reply reader against a server that says anything. The input is the whole byte
-// stream a server sends, cut into two packets at a place chosen by the first byte. Whatever the
-// cut, the replies read are the same, in order, each with the code of its last line, no line
-// end inside, and a refusal always has a reason to show.
+// The SMTP reply reader over any stream, cut in two packets where the first byte says: the
+// replies read never depend on the cut, and a refusal always has a reason to show.
 
 #include "mail/smtpdialogue.h"
 #include "propriete.h"
@@ -16,8 +14,7 @@ static bool troisChiffres(const QByteArray& l)
            std::isdigit(uchar(l[2]));
 }
 
-// Reference reading of the whole stream: a reply ends at its first line that is not "ddd-";
-// a line that does not start with three digits has code 0.
+// Reference reading: a reply ends at its first line not "ddd-"; no three digits is code 0.
 static QList<int> codes(const QByteArray& flux)
 {
     QList<int> out;

@@ -1,6 +1,5 @@
 #pragma once
-// A property every fuzzer checks: a broken one stops the run with its name, and libFuzzer
-// keeps the input that broke it.
+// A broken property stops the run with its name; libFuzzer keeps the input that broke it.
 
 #include <cstdio>
 #include <cstdlib>

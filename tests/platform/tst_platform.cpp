@@ -1,10 +1,11 @@
-// The codec, atomic writes, safe reading, the single-instance lock and the number reader.
+// The codec, atomic writes, safe reading, the single-instance lock and the autostart entry.
 
-#include "config/numbers.h"
 #include "platform/atomicfile.h"
+#include "platform/autostart.h"
 #include "platform/fullfile.h"
 #include "platform/singleinstance.h"
 #include "platform/textcodec.h"
+#include "support/fichiers.h"
 
 #include <QtTest>
 
@@ -23,6 +24,24 @@ mode_t modeOf(const QString& path)
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 0777 : 0;
 }
 
+// A key's value, its backslash escape undone (control characters are refused before).
+QString cle(const QString& chemin, const QString& nom)
+{
+    const QString texte = QString::fromUtf8(test::lit(chemin));
+    const QRegularExpression re("^" + nom + "\\s*=(.*)$", QRegularExpression::MultilineOption);
+    return re.match(texte).captured(1).trimmed().replace("\\\\", "\\");
+}
+
+// The one argument a quoted Exec value stands for (\ before " ` $ \, %% for %); "<invalide>"
+// when one of them is left bare or another field code makes it no single argument.
+QString argumentUnique(const QString& exec)
+{
+    static const QRegularExpression guillemets(R"re(^"((?:[^"`$\\%]|\\["`$\\]|%%)*)"$)re");
+    static const QRegularExpression echappe(R"(\\(.)|%(%))");
+    const QRegularExpressionMatch m = guillemets.match(exec);
+    return m.hasMatch() ? m.captured(1).replace(echappe, "\\1\\2") : "<invalide>";
+}
+
 } // namespace
 
 class TestPlatform : public QObject {
@@ -35,10 +54,11 @@ private slots:
     {
         dir = std::make_unique<QTemporaryDir>();
         QVERIFY(dir->isValid());
+        qputenv("HOME", QFile::encodeName(dir->filePath("home")));
+        qunsetenv("XDG_CONFIG_HOME");
     }
 
-    // 0x80-0x9F is where Windows-1252 and Latin-1 part; 0x81 stays a C1 control, and a
-    // character outside the code page is one "?", beyond the BMP too.
+    // 0x80-0x9F is where Windows-1252 and Latin-1 part; outside the code page is one "?".
     void windows1252()
     {
         QCOMPARE(toAnsi(QStringLiteral("\u20AC\u0081\u00E9 αβ a😀b")),
@@ -95,10 +115,6 @@ private slots:
         QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0644), 0);
         QVERIFY(writeFileAtomically(path, "b", FileAccess::OwnerOnly).ok);
         QCOMPARE(modeOf(path), 0600u);
-        // A plain rewrite keeps the mode the owner chose.
-        QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0640), 0);
-        QVERIFY(writeFileAtomically(path, "c").ok);
-        QCOMPARE(modeOf(path), 0640u);
     }
 
     // Their size reads as 0: trusting it would read without end, or wait for a writer.
@@ -137,7 +153,6 @@ private slots:
         QCOMPARE(::chmod(QFile::encodeName(dir->filePath("run")).constData(), 0700), 0);
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir->filePath("run")));
         qunsetenv("XDG_CACHE_HOME");
-        qputenv("HOME", QFile::encodeName(dir->filePath("home")));
         const QString name = QFileInfo(SingleInstance(program).lockPath()).fileName();
         const QString trap = dir->filePath("run/" + name);
         const QString victim = dir->filePath("victim");
@@ -162,33 +177,43 @@ private slots:
         QCOMPARE(QFileInfo(trap).isSymLink(), planted == u"link");
     }
 
-    void nombres_data()
+    void autostart_data()
     {
-        QTest::addColumn<QString>("texte");
-        QTest::addColumn<double>("valeur");  // as read
-        QTest::addColumn<qint64>("arrondi"); // of valeur; ±1: anything beyond ±10^15 of that sign
-        QTest::newRow("blanks then digits then letters") << "  12abc" << 12.0 << qint64(12);
-        QTest::newRow("address") << "81.2.3.4" << 81.2 << qint64(81);
-        QTest::newRow("exponent is not read") << "1e5" << 1.0 << qint64(1);
-        QTest::newRow("400 digits") << "1" + QString(400, u'0') << 0.0 << qint64(0);
-        QTest::newRow("tie, up to even") << "1.5" << 1.5 << qint64(2);
-        // A settings value of 300 digits must not reach an out-of-range integer conversion.
-        QTest::newRow("300 digits") << "1" + QString(300, u'0') << 1e300 << qint64(1);
-        QTest::newRow("-300 digits") << "-1" + QString(300, u'0') << -1e300 << qint64(-1);
+        QTest::addColumn<QString>("programme"); // under the temporary folder
+        QTest::addColumn<bool>("accepte");
+        QTest::newRow("caractères réservés") << "a$b\"c\\d%e`f'g;h/corvane" << true;
+        QTest::newRow("retour à la ligne") << "a\nb/corvane" << false;
     }
 
-    void nombres()
+    // Written where the desktop looks, read back by its rules whatever the path holds, removed.
+    void autostart()
     {
-        QFETCH(QString, texte);
-        QFETCH(double, valeur);
-        QFETCH(qint64, arrondi);
-        const double lu = valeurNumerique(texte);
-        QVERIFY2(std::abs(lu - valeur) <= std::abs(valeur) * 1e-12,
-                 qPrintable(QString::number(lu, 'g', 17)));
-        const qint64 got = arrondiBancaire(valeur);
-        QVERIFY2(std::abs(valeur) <= 1e15 ? got == arrondi
-                                          : got / 1'000'000'000'000'000LL * arrondi > 0,
-                 qPrintable(QString::number(got)));
+        QFETCH(QString, programme);
+        QFETCH(bool, accepte);
+        const QString exe = dir->filePath(programme);
+        QVERIFY(QDir().mkpath(QFileInfo(exe).absolutePath()) && test::ecrit(exe, {}));
+        QVERIFY(QFile::setPermissions(exe, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QString entree = dir->filePath("home/.config/autostart/corvane.desktop");
+        QCOMPARE(cheminAutostart(), entree);
+
+        const Resultat on = activeAutostart(true, exe);
+        QVERIFY2(on.ok == accepte && on.raison.isEmpty() == accepte, qPrintable(on.raison));
+        QCOMPARE(autostartActif(), accepte);
+        if (!accepte) {
+            QVERIFY(!QFileInfo::exists(entree));
+            return;
+        }
+        QCOMPARE(argumentUnique(cle(entree, "Exec")), exe);
+        QCOMPARE(cle(entree, "TryExec"), exe);
+        QProcess valide;
+        valide.start("desktop-file-validate", {entree});
+        QVERIFY2(valide.waitForFinished(), "desktop-file-validate (desktop-file-utils) missing");
+        QVERIFY2(valide.exitCode() == 0, valide.readAllStandardOutput().constData());
+
+        QVERIFY(activeAutostart(false, exe).ok);
+        QVERIFY(!QFileInfo::exists(entree));
+        QVERIFY(!autostartActif());
+        QVERIFY(activeAutostart(false, exe).ok); // already off
     }
 };
 

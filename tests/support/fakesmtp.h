@@ -1,7 +1,6 @@
 #pragma once
-// An SMTP server in the test process for what smtp_peer.py will not do (stay silent, hang up).
-// On 127.0.0.1, it plays its replies in turn (one on connection, then one per line received,
-// the message after a 354 as one line) and records what each connection sent.
+// An SMTP server for what smtp_peer.py will not do: it plays one reply on connection, then one
+// per line received (the message after a 354 as one line), and records what it was sent.
 
 #include <QTcpServer>
 
@@ -10,8 +9,7 @@ namespace corvane::test {
 class FakeSmtp : public QObject {
     Q_OBJECT
 public:
-    // A reply is sent as is (several, one or none); each piece after a "|" goes 50 ms after the
-    // one before it, as a packet of its own. kFerme hangs up.
+    // Each piece of a reply after a "|" goes 50 ms later, as a packet of its own; kFerme hangs up.
     using Script = QList<QByteArray>;
     static inline const QByteArray kFerme = QByteArrayLiteral("<ferme>");
     // Takes the mail: greeting, HELO, MAIL FROM, RCPT TO, DATA, end of data, QUIT.

@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """The SMTP server of the benchmarks: smtp_peer.py, plain, one NNNN.eml file per message and
-nothing else. Usage: smtp_sink.py --port PORT --dir DIR [--refuse ADDRESS]..."""
+nothing else. Usage: smtp_sink.py --port PORT --dir DIR"""
 
 import os
 import sys

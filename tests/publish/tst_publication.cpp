@@ -1,9 +1,10 @@
-// Uploads to real FTP, FTPS and SFTP servers, a silent, a trickling one and a closed port.
+// The fragment "ip_actu", the page "date.php", its upload URL, and uploads to real FTP, FTPS
+// and SFTP servers, a silent, a trickling one and a closed port.
 
 #include "config/parametres.h"
-#include "publish/outils.h"
 #include "publish/publication.h"
 #include "support/fakesmtp.h"
+#include "support/fichiers.h"
 #include "support/peers.h"
 
 #include <QtTest>
@@ -17,6 +18,30 @@ using namespace corvane::test;
 
 namespace {
 
+// What a publication reports: each entry on a line of its own, the upload's dots where they fall.
+struct Journal {
+    QObject contexte; // cuts the connections when the journal goes
+    QStringList entrees;
+    QString texte;
+
+    explicit Journal(ServicePublication& p)
+    {
+        QObject::connect(&p, &ServicePublication::entree, &contexte, [this](const QString& e) {
+            entrees.append(e);
+            texte += u'\n' + e + u'\n';
+        });
+        QObject::connect(&p, &ServicePublication::texte, &contexte,
+                         [this](const QString& t) { texte += t; });
+    }
+};
+
+// The sixteen items, written out independently of the product code.
+QByteArray attendu(const QByteArray& adresse)
+{
+    return "<?php\r\necho \"<img src=\\\"http://" + adresse +
+           ":81/graphs?format=jpg&starttime=$start&stoptime=$stop\\\"></img><br><br>\";\r\n?>\r\n";
+}
+
 const QString kUser = "webmaster";
 // The server's password, with the characters an FTP URL gives a meaning to.
 const QString kMotDePasse = "p:a@s/s%23";
@@ -28,8 +53,7 @@ void changement(Publication& pub, const QString& ip, const DemandeFtp& d)
     pub.envoi_ftp(d);
 }
 
-// "key=value;..." over these defaults. "{empreinte}": the SFTP server's fingerprint; hotesConnus:
-// its key in $HOME/.ssh/known_hosts; certificat "ca" signed the server's, "autre" did not.
+// "key=value;..." over these defaults; "{empreinte}" is the SFTP server's fingerprint.
 QHash<QString, QString> reglages(const QString& texte)
 {
     QHash<QString, QString> r{{"utilisateur", kUser},
@@ -44,7 +68,7 @@ QHash<QString, QString> reglages(const QString& texte)
 
 } // namespace
 
-class TestFtp : public QObject {
+class TestPublication : public QObject {
     Q_OBJECT
     struct Dossiers { // new for each test
         DossierDeTravail travail;
@@ -98,13 +122,108 @@ private slots:
     }
     void cleanup() { d_.reset(); }
 
+    void page_data()
+    {
+        QTest::addColumn<QString>("ip");
+        QTest::addColumn<QByteArray>("item8");
+        QTest::addColumn<QByteArray>("gabarit");
+        QTest::newRow("ipv4, rtf-like template with LF only, no final line break")
+            << "203.0.113.7" << QByteArray("203.0.113.7")
+            << QByteArray("{\\rtf1\\ansi {\\fonttbl {\\f0 Arial;}}\nBonjour\\par\n}");
+        QTest::newRow("ipv6 in brackets, windows-1252 and NUL in the template")
+            << "2001:db8:85a3::8a2e:370:7334" << QByteArray("[2001:db8:85a3::8a2e:370:7334]")
+            << QByteArrayLiteral("<p>\xe9t\xe9 \x80 \x81\x8d\0</p>\r\n");
+        // Nothing may end the PHP string, start a variable or leave the attribute.
+        QTest::newRow("hostile answer, empty template")
+            << QString("1.2.3.4\"\\${x} ?><") + QChar(0)
+            << QByteArray("1.2.3.4%22%5C%24%7Bx%7D%20%3F%3E%3C%00") << QByteArray();
+    }
+
+    // "date.php" is the template's bytes then the fragment's, whatever the template looks like.
+    void page()
+    {
+        QFETCH(QString, ip);
+        QFETCH(QByteArray, item8);
+        QFETCH(QByteArray, gabarit);
+        QVERIFY(ecrit("date1.php", gabarit));
+        Publication pub;
+        Journal journal(pub);
+        QVERIFY(pub.ecrit_ip_actu(ip) && pub.prepare_page(ip));
+        QVERIFY(journal.entrees.isEmpty());
+        QCOMPARE(lit("ip_actu"), attendu(item8));
+        QCOMPARE(lit("date.php"), gabarit + attendu(item8));
+        QCOMPARE(lit("date1.php"), gabarit);
+    }
+
+    void pageNonPubliee_data()
+    {
+        QTest::addColumn<QString>("dossier");     // the file that is a folder instead
+        QTest::addColumn<QStringList>("entrees"); // the entries, or their start before a reason
+        QTest::newRow("template unreadable")
+            << "date1.php" << QStringList{"Page non publiée : date1.php illisible ("};
+        QTest::newRow("page not writable")
+            << "date.php" << QStringList{"Page non publiée : date.php non écrit ("};
+        QTest::newRow("fragment not writable")
+            << "ip_actu"
+            << QStringList{"Fichier ip_actu non écrit : ",
+                           "Page non publiée : ip_actu non écrit pour l'adresse actuelle"};
+    }
+
+    // A page that cannot be built is said, the old page stays, and nothing is sent after it.
+    void pageNonPubliee()
+    {
+        QFETCH(QString, dossier);
+        QFETCH(QStringList, entrees);
+        QVERIFY(ecrit("date.php", "ancienne page\r\n"));
+        QVERIFY(ecrit("ip_actu", attendu("198.51.100.1"))); // an earlier change's
+        QVERIFY(ecrit("date1.php", "gabarit\r\n"));
+        QVERIFY(QFile::remove(dossier) && QDir().mkdir(dossier));
+
+        Publication pub;
+        Journal journal(pub);
+        QCOMPARE(pub.ecrit_ip_actu("203.0.113.7"), dossier != u"ip_actu");
+        QVERIFY(!pub.prepare_page("203.0.113.7"));
+        QCOMPARE(journal.entrees.size(), entrees.size());
+        for (qsizetype i = 0; i < entrees.size(); ++i) {
+            QVERIFY2(journal.entrees[i].startsWith(entrees[i]), qPrintable(journal.entrees[i]));
+        }
+        QVERIFY(dossier == u"date.php" || lit("date.php") == "ancienne page\r\n");
+        pub.envoi_ftp(DemandeFtp{});
+        QVERIFY(!pub.envoi().occupe());
+        QCOMPARE(journal.entrees.size(), entrees.size());
+    }
+
+    void urlFtp_data()
+    {
+        QTest::addColumn<QString>("hebergeur");
+        QTest::addColumn<QString>("chemin");
+        QTest::addColumn<QString>("url"); // empty: refused
+        const auto row = [](const char* nom, const char* hebergeur, const char* chemin,
+                            const char* url) { QTest::newRow(nom) << hebergeur << chemin << url; };
+        row("relative path, host trimmed", " h ", "www/date.php", "ftp://h/www/date.php");
+        row("url characters", "h", "/a b#c?d%e@f:g.php", "ftp://h//a%20b%23c%3fd%25e%40f%3ag.php");
+        row("ipv6 bracketed port", "[::1]:2121", "/x.php", "ftp://[::1]:2121//x.php");
+        row("credentials in host", "u:p@h", "/x.php", "");
+        row("line break in path", "h", "/a\r\nDELE x", "");
+    }
+
+    void urlFtp()
+    {
+        QFETCH(QString, hebergeur);
+        QFETCH(QString, chemin);
+        QFETCH(QString, url);
+        const UrlFtp r = construitUrlFtp(hebergeur, chemin);
+        QCOMPARE(r.ok ? QString::fromLatin1(r.url) : QString(), url);
+        QCOMPARE(r.erreur.isEmpty(), r.ok);
+    }
+
     void envoi_data();
     void envoi();
     void envoiLentEtChangements();
     void arretPendantEnvoi();
 };
 
-void TestFtp::envoi_data()
+void TestPublication::envoi_data()
 {
     // ftp, ftps, sftp, silencieux (never answers), goutte (trickles after the login), arrete
     QTest::addColumn<QString>("serveur");
@@ -162,7 +281,7 @@ void TestFtp::envoi_data()
         "Erreur fichier ftp! : fifo.php : pas un fichier ordinaire");
 }
 
-void TestFtp::envoi()
+void TestPublication::envoi()
 {
     QFETCH(QString, serveur);
     QFETCH(QString, reglages);
@@ -239,7 +358,7 @@ void TestFtp::envoi()
 }
 
 // Changes during a slow upload wait; only the newest built page goes next, as it was then.
-void TestFtp::envoiLentEtChangements()
+void TestPublication::envoiLentEtChangements()
 {
     Peer ftp;
     QVERIFY2(demarreLent(ftp, "40000"), qPrintable(ftp.error()));
@@ -276,7 +395,7 @@ void TestFtp::envoiLentEtChangements()
 }
 
 // The main window going away in the middle of an upload stops it and joins the worker at once.
-void TestFtp::arretPendantEnvoi()
+void TestPublication::arretPendantEnvoi()
 {
     Peer ftp;
     QVERIFY2(demarreLent(ftp, "20000"), qPrintable(ftp.error()));
@@ -297,5 +416,5 @@ void TestFtp::arretPendantEnvoi()
     QVERIFY(!QFile::exists("recus.txt"));
 }
 
-QTEST_MAIN(TestFtp)
-#include "tst_ftp.moc"
+QTEST_MAIN(TestPublication)
+#include "tst_publication.moc"
