@@ -11,7 +11,7 @@ build="$here/build"
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_BENCH=ON \
     -DCORVANE_TESTS=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)" --target corvane corvane_bench corvane_headless
+cmake --build "$build" -j"$(nproc)" --target corvane corvane_bench corvane_headless corvane_voyant_seul
 
 export LC_ALL=C.UTF-8 PYTHONDONTWRITEBYTECODE=1
 exec /usr/bin/python3 "$here/measure.py" "$build" "$@"

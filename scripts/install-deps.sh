@@ -7,7 +7,7 @@ PACKAGES=(
   # build
   build-essential cmake ninja-build pkg-config git
   # libraries
-  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libcurl4-openssl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libcurl4-openssl-dev libxcb1-dev
   # run time: the X11 platform plugin, fonts
   libqt6gui6 qt6-qpa-plugins fonts-dejavu-core fonts-liberation
   # test peers and the desktop rig used by end-to-end tests and screenshots

@@ -1,45 +1,36 @@
 #pragma once
 // The running indicator Led1: a small framed label whose background colour is its state.
-// It changes once a second while the cycle runs, so it repaints itself alone and cheaply,
-// without the palette resolution and propagation a palette change costs.
 
 #include <QLabel>
-#include <QPainter>
+
+class QWindow;
 
 namespace corvane {
 
 class Voyant : public QLabel {
 public:
-    explicit Voyant(QWidget* parent = nullptr) : QLabel(parent)
-    {
-        // Every pixel is painted here: the frame behind needs no repaint at each blink.
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setFrameShape(QFrame::Box);
-        setLineWidth(1);
-    }
+    explicit Voyant(QWidget* parent = nullptr);
 
     // Bright red while the cycle runs and blinks, dark red otherwise.
     void setVif(bool vif) { setCouleur(vif ? QColor(255, 0, 0) : QColor(128, 0, 0)); }
 
     QColor couleur() const { return couleur_; }
-    void setCouleur(const QColor& couleur)
-    {
-        if (couleur != couleur_) {
-            couleur_ = couleur;
-            update();
-        }
-    }
+    void setCouleur(const QColor& couleur);
 
 protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        p.fillRect(rect(), couleur_);
-        drawFrame(&p);
-    }
+    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+    void showEvent(QShowEvent*) override;
 
 private:
+    bool peintParLeServeur();
+
     QColor couleur_{128, 0, 0};
+    // On X11 the inside of the frame is a child window that the X server fills with its
+    // background pixel: a blink is one request, with no repaint in the program at all.
+    QWindow* lampe_ = nullptr;
+    QWidget* conteneur_ = nullptr;
+    quintptr verifiee_ = 0; // the lamp window whose visual was found usable
 };
 
 } // namespace corvane

@@ -4,6 +4,7 @@ logs each call and clicks as a person would), closing to the tray, one instance 
 import os
 import re
 import signal
+import time
 import subprocess
 
 import pytest
@@ -53,6 +54,17 @@ def picture(icon):
     return "red" if sum(r - b for r, _, b in pixels) > 0 else "blue"
 
 
+def colours(window, seconds=2.5):
+    """The colours a window showed on screen, sampled over a few seconds."""
+    seen = set()
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        text = h.stdout_of("import", "-window", window, "-depth", "8", "txt:-")
+        seen.update(re.findall(r": \((\d+,\d+,\d+)\)", text))
+        time.sleep(0.2)
+    return seen
+
+
 def wait_picture(icon, state):
     h.wait_for(lambda: picture(icon) == state, what=f"the {state} icon")
 
@@ -70,7 +82,12 @@ def test_tray_notifications_and_close_to_tray(program, page, tray, notifications
     icon = h.wait_for(lambda: h.window_ids(name="", pid=p.pid), what="the tray icon")[0]
     wait_picture(icon, "grey")
 
+    # The running indicator blinks through the X server (a child window's background), so what
+    # is on screen is checked, not what the program believes it painted.
+    lamp = h.wait_for(lambda: h.window_ids(name="Led1", pid=p.pid), what="the indicator")[0]
+    assert colours(lamp, 1.2) == {"128,0,0"}
     p.press("Start")
+    assert colours(lamp) == {"128,0,0", "255,0,0"}
     wait_picture(icon, "red")
     summary, body, actions = h.wait_for(lambda: notes(notifications), what="a notification")[0]
     assert summary == "Changement IP" and "default" in actions
@@ -89,6 +106,7 @@ def test_tray_notifications_and_close_to_tray(program, page, tray, notifications
     wait_picture(icon, "blue")
     p.press("Stop")
     wait_picture(icon, "grey")
+    assert colours(lamp, 1.2) == {"128,0,0"}
     assert len(notes(notifications)) == 1, notes(notifications)
 
 
