@@ -1,4 +1,4 @@
-#include "dns/messagedns.h"
+#include "envoi/module.h"
 
 #include <QRandomGenerator>
 #include <QUrl>
@@ -151,6 +151,8 @@ Lecture lit(const QByteArray& octets, const Message& requete, const CleTsig& cle
 
 } // namespace
 
+namespace module {
+
 Message messageMiseAJour(const QString& zone, const QString& nom, const QHostAddress& adresse,
                          quint32 ttl, const CleTsig& cle)
 {
@@ -268,4 +270,5 @@ Reponse lisReponseQuestion(const QByteArray& octets, const Message& requete, con
     return l.reponse;
 }
 
+} // namespace module
 } // namespace corvane::dns

@@ -3,6 +3,7 @@ and ends on SIGTERM once the action under way is done; --check's status; refused
 import contextlib
 import os
 import re
+import shutil
 import signal
 import subprocess
 
@@ -90,6 +91,25 @@ def test_check(binary, tmp_path, page, answer, status):
     assert code == status, err
     assert (out, "HTTP 404" in err) == ((answer + "\n", False) if answer else ("", True))
     assert p.saved(answer or OLD)
+
+
+@pytest.mark.parametrize("answer, core_alone, status", [(OLD, False, 0), (NEW, True, 1)],
+                         ids=["no upload yet", "module missing"])
+def test_delivery_module(binary, tmp_path, page, answer, core_alone, status):
+    """libcurl and ldns are loaded with the first upload, not before; an install without their
+    module still checks and says why the upload failed."""
+    page.set_answer(answer)
+    p = Headless(tmp_path, binary, settings(page.url(), OPTION=[("Upload fichier", "1")], **{
+        "ADRESSE FTP": [("ftp hebergeur", "127.0.0.1:9"), ("fichier à transferer", "date.php"),
+                        ("emplacement et fichier", "/date.php")]}), {"date1.php": b"<?php ?>"})
+    if core_alone:
+        (tmp_path / "lib").mkdir()
+        shutil.copy2(binary.parent / "libcorvane_core.so", tmp_path / "lib")
+        p.env["LD_LIBRARY_PATH"] = str(tmp_path / "lib")  # searched before the RUNPATH
+    p.env["LD_DEBUG"] = "files"  # each library loaded, on standard error
+    code, out, err = p.run("--check")
+    assert code == status, err
+    assert "libcurl" not in err and ("module d'envoi introuvable" in err) == core_alone
 
 
 @pytest.mark.parametrize("args, cfg", [(["--headless", "--bogus"], b""), (["--headless"], None)],
