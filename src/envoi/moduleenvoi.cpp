@@ -69,28 +69,37 @@ QString erreurModuleEnvoi()
 }
 
 namespace dns {
+namespace {
 
 // Without the module a message cannot be built, so no update is ever sent.
-Message messageMiseAJour(const QString& zone, const QString& nom, const QHostAddress& adresse,
-                         quint32 ttl, const CleTsig& cle)
+Message messageSansModule()
 {
-    if (const TableEnvoi* m = moduleEnvoi()) {
-        return m->messageMiseAJour(zone, nom, adresse, ttl, cle);
-    }
     Message r;
     r.erreur = erreurModuleEnvoi();
     return r;
 }
 
+Reponse reponseSansModule()
+{
+    Reponse r;
+    r.raison = erreurModuleEnvoi();
+    return r;
+}
+
+} // namespace
+
+Message messageMiseAJour(const QString& zone, const QString& nom, const QHostAddress& adresse,
+                         quint32 ttl, const CleTsig& cle)
+{
+    const TableEnvoi* m = moduleEnvoi();
+    return m ? m->messageMiseAJour(zone, nom, adresse, ttl, cle) : messageSansModule();
+}
+
 Message messageQuestion(const QString& nom, QAbstractSocket::NetworkLayerProtocol famille,
                         const CleTsig& cle)
 {
-    if (const TableEnvoi* m = moduleEnvoi()) {
-        return m->messageQuestion(nom, famille, cle);
-    }
-    Message r;
-    r.erreur = erreurModuleEnvoi();
-    return r;
+    const TableEnvoi* m = moduleEnvoi();
+    return m ? m->messageQuestion(nom, famille, cle) : messageSansModule();
 }
 
 bool repondA(const QByteArray& octets, const Message& requete)
@@ -101,22 +110,14 @@ bool repondA(const QByteArray& octets, const Message& requete)
 
 Reponse lisReponseMiseAJour(const QByteArray& octets, const Message& requete, const CleTsig& cle)
 {
-    if (const TableEnvoi* m = moduleEnvoi()) {
-        return m->lisReponseMiseAJour(octets, requete, cle);
-    }
-    Reponse r;
-    r.raison = erreurModuleEnvoi();
-    return r;
+    const TableEnvoi* m = moduleEnvoi();
+    return m ? m->lisReponseMiseAJour(octets, requete, cle) : reponseSansModule();
 }
 
 Reponse lisReponseQuestion(const QByteArray& octets, const Message& requete, const CleTsig& cle)
 {
-    if (const TableEnvoi* m = moduleEnvoi()) {
-        return m->lisReponseQuestion(octets, requete, cle);
-    }
-    Reponse r;
-    r.raison = erreurModuleEnvoi();
-    return r;
+    const TableEnvoi* m = moduleEnvoi();
+    return m ? m->lisReponseQuestion(octets, requete, cle) : reponseSansModule();
 }
 
 } // namespace dns
