@@ -1,18 +1,13 @@
 #include "envoi/moduleenvoi.h"
 
-#include <QFileInfo>
+#include "platform/modules.h"
+
 #include <QLoggingCategory>
-
-#include <mutex>
-
-#include <dlfcn.h>
 
 namespace corvane {
 namespace {
 
 Q_LOGGING_CATEGORY(lcEnvoi, "corvane.envoi")
-
-constexpr char kNomModule[] = "libcorvane_envoi.so";
 
 struct Chargement {
     const TableEnvoi* table = nullptr;
@@ -22,30 +17,18 @@ struct Chargement {
 Chargement charge()
 {
     Chargement c;
-    // Beside the core library, wherever that is (the build folder, lib/corvane once installed):
-    // the module is of the same build, and a path of its own is never searched for.
-    Dl_info info{};
-    if (!dladdr(reinterpret_cast<void*>(&moduleEnvoi), &info) || !info.dli_fname) {
-        c.erreur =
-            QStringLiteral("module d'envoi introuvable : bibliothèque du programme inconnue");
-        return c;
-    }
-    const QString chemin = QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absolutePath() +
-                           QLatin1Char('/') + QLatin1String(kNomModule);
-    void* module = dlopen(QFile::encodeName(chemin).constData(), RTLD_NOW | RTLD_LOCAL);
-    if (!module) {
-        c.erreur = QStringLiteral("module d'envoi introuvable : %1")
-                       .arg(QString::fromLocal8Bit(dlerror()));
+    const EntreeModule m = chargeModule("libcorvane_envoi.so", "corvane_table_envoi");
+    if (!m.fonction) {
+        c.erreur = QStringLiteral("module d'envoi introuvable : %1").arg(m.erreur);
         return c;
     }
     using Entree = const TableEnvoi* (*)();
-    const auto entree = reinterpret_cast<Entree>(dlsym(module, "corvane_table_envoi"));
-    const TableEnvoi* table = entree ? entree() : nullptr;
+    const TableEnvoi* table = reinterpret_cast<Entree>(m.fonction)();
     if (!table || table->version != kVersionTableEnvoi) {
-        c.erreur = QStringLiteral("module d'envoi d'une autre version : %1").arg(chemin);
-        return c; // left loaded: unloading code that may have started threads is not safe
+        c.erreur = QStringLiteral("module d'envoi d'une autre version");
+        return c;
     }
-    qCDebug(lcEnvoi) << "delivery module loaded from" << chemin;
+    qCDebug(lcEnvoi) << "delivery module loaded";
     c.table = table;
     return c;
 }

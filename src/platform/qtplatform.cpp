@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QLoggingCategory>
 #include <QMessageBox>
-#include <QSoundEffect>
+
+#include "platform/modules.h"
 
 namespace corvane {
 namespace {
@@ -23,12 +25,7 @@ QMessageBox::Icon toQt(MessageBoxes::Icon icon)
     return QMessageBox::NoIcon;
 }
 
-std::unique_ptr<QSoundEffect> effect(const char* resource)
-{
-    auto e = std::make_unique<QSoundEffect>();
-    e->setSource(QUrl(QString::fromLatin1(resource)));
-    return e;
-}
+Q_LOGGING_CATEGORY(lcSon, "corvane.son")
 
 } // namespace
 
@@ -75,22 +72,27 @@ void QtMessageBoxes::closeAll()
     open_.clear();
 }
 
-// The audio backend is loaded with the first sound, not at start: a watcher whose sounds are
-// off never pays for it.
+// The audio stack is loaded with the first sound, not at start: a watcher whose sounds are off
+// never maps it.
 QtSoundPlayer::QtSoundPlayer() = default;
 
 QtSoundPlayer::~QtSoundPlayer() = default;
 
 void QtSoundPlayer::play(Sound sound)
 {
-    if (!change_) {
-        change_ = effect("qrc:/sounds/change.wav");
-        mail_ = effect("qrc:/sounds/mail.wav");
+    if (!essaye_) {
+        essaye_ = true;
+        const EntreeModule m = chargeModule("libcorvane_son.so", "corvane_lecteur_son");
+        if (m.fonction) {
+            lecteur_.reset(reinterpret_cast<SoundPlayer* (*)()>(m.fonction)());
+        } else {
+            // As without an audio device: nothing heard, the change goes on.
+            qCWarning(lcSon) << "no sound:" << m.erreur;
+        }
     }
-    // Each sound keeps its own buffer; a new sound stops the one still playing.
-    change_->stop();
-    mail_->stop();
-    (sound == Sound::Change ? change_ : mail_)->play();
+    if (lecteur_) {
+        lecteur_->play(sound);
+    }
 }
 
 bool QtLinkOpener::open(const QUrl& url)

@@ -11,7 +11,6 @@
 #include <memory>
 
 class QMessageBox;
-class QSoundEffect;
 
 namespace corvane {
 
@@ -38,8 +37,8 @@ public:
     void play(Sound sound) override;
 
 private:
-    std::unique_ptr<QSoundEffect> change_;
-    std::unique_ptr<QSoundEffect> mail_;
+    bool essaye_ = false;
+    std::unique_ptr<SoundPlayer> lecteur_; // the sound module's
 };
 
 // Opens only web and mail addresses; anything else is refused.
