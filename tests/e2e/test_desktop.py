@@ -93,6 +93,9 @@ def test_tray_notifications_and_close_to_tray(program, page, tray, notifications
     assert summary == "Changement IP" and "default" in actions
     assert body.split("\n") == ["1.1.1.1 → 2.2.2.2", "Mails : désactivés",
                                "Upload : désactivé", "DNS : désactivé"], body
+    # Sounds, upload and DNS off: the change loaded neither the audio stack nor libcurl or ldns.
+    maps = open(f"/proc/{p.proc.pid}/maps").read()
+    assert not [lib for lib in ("libQt6Multimedia", "libcurl", "libldns") if lib in maps]
 
     # Closed to the tray: no exit question, the program goes on.
     h.close_window(h.window_ids(name="Corvane", pid=p.pid)[0])
