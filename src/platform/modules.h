@@ -6,6 +6,10 @@
 
 namespace corvane {
 
+// The delivery module (libcurl, ldns) and the sound module (Qt Multimedia).
+inline constexpr char kModuleEnvoi[] = "libcorvane_envoi.so";
+inline constexpr char kModuleSon[] = "libcorvane_son.so";
+
 struct EntreeModule {
     void* fonction = nullptr; // the entry point; null when the module could not be loaded
     QString erreur;           // why, then
@@ -14,5 +18,34 @@ struct EntreeModule {
 // Loads nomFichier from the core library's folder (once per process: dlopen counts) and finds
 // its entry point. A module found is never unloaded: code of it may still run on a thread.
 EntreeModule chargeModule(const char* nomFichier, const char* entree);
+
+} // namespace corvane
+
+namespace corvane {
+
+// A table of entry points that a module gives through its entry (a function returning a
+// const Table*), checked against the version this build expects.
+template <typename Table> struct TableModule {
+    const Table* table = nullptr;
+    QString erreur; // why there is none
+};
+
+template <typename Table>
+TableModule<Table> chargeTable(const char* nomFichier, const char* entree, int version)
+{
+    TableModule<Table> r;
+    const EntreeModule m = chargeModule(nomFichier, entree);
+    if (!m.fonction) {
+        r.erreur = m.erreur;
+        return r;
+    }
+    const Table* table = reinterpret_cast<const Table* (*)()>(m.fonction)();
+    if (!table || table->version != version) {
+        r.erreur = QStringLiteral("%1 d'une autre version").arg(QLatin1String(nomFichier));
+        return r;
+    }
+    r.table = table;
+    return r;
+}
 
 } // namespace corvane

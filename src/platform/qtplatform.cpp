@@ -82,7 +82,7 @@ void QtSoundPlayer::play(Sound sound)
 {
     if (!essaye_) {
         essaye_ = true;
-        const EntreeModule m = chargeModule("libcorvane_son.so", "corvane_lecteur_son");
+        const EntreeModule m = chargeModule(kModuleSon, "corvane_lecteur_son");
         if (m.fonction) {
             lecteur_.reset(reinterpret_cast<SoundPlayer* (*)()>(m.fonction)());
         } else {

@@ -1,21 +1,38 @@
 #include "publish/ftpenvoi.h"
 
-#include "envoi/moduleenvoi.h"
+#include "platform/modules.h"
 #include "platform/saferead.h"
+#include "publish/transfertcurl.h"
 
 #include <QFileInfo>
 #include <QThread>
 
 namespace corvane {
+namespace {
+
+// Loaded by the first caller, from any thread; the others wait for it.
+const TableModule<TableCurl>& curl()
+{
+    static const auto module =
+        chargeTable<TableCurl>(kModuleEnvoi, "corvane_table_curl", kVersionTableCurl);
+    return module;
+}
+
+QString sansModule()
+{
+    return QStringLiteral("module d'envoi indisponible : %1").arg(curl().erreur);
+}
+
+} // namespace
 
 UrlFtp construitUrlFtp(const QString& hebergeur, const QString& cheminDistant,
                        ProtocoleFtp protocole)
 {
-    if (const TableEnvoi* m = moduleEnvoi()) {
-        return m->construitUrlFtp(hebergeur, cheminDistant, protocole);
+    if (const TableCurl* t = curl().table) {
+        return t->construitUrlFtp(hebergeur, cheminDistant, protocole);
     }
     UrlFtp r;
-    r.erreur = erreurModuleEnvoi();
+    r.erreur = sansModule();
     return r;
 }
 
@@ -25,10 +42,10 @@ TransfertFtp::TransfertFtp(DemandeFtp demande, ReadResult fichier, const std::at
 
 void TransfertFtp::execute()
 {
-    if (const TableEnvoi* m = moduleEnvoi()) {
-        m->transfere(*this, demande_, fichier_, arret_);
+    if (const TableCurl* t = curl().table) {
+        t->transfere(*this, demande_, fichier_, arret_);
     } else {
-        emit etape(EtatAucun, erreurModuleEnvoi());
+        emit etape(EtatAucun, sansModule());
     }
 }
 
@@ -68,7 +85,7 @@ void EnvoiFtp::envoie(const DemandeFtp& demande)
 
 void EnvoiFtp::demarre(const Envoi& envoi)
 {
-    moduleEnvoi(); // loaded (and libcurl set up) on the owner's thread, before any worker
+    curl(); // loaded (and libcurl set up) on the owner's thread, before any worker
     transfert_ = new TransfertFtp(envoi.demande, envoi.fichier, &arret_);
     connect(
         transfert_, &TransfertFtp::etape, this,

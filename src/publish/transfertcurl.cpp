@@ -1,4 +1,4 @@
-#include "envoi/module.h"
+#include "publish/transfertcurl.h"
 
 #include "platform/saferead.h"
 #include "platform/textcodec.h"
@@ -408,12 +408,7 @@ QByteArray commandeSuppression(const QString& cheminDistant, bool sftp)
     return "rm \"" + chemin + '"';
 }
 
-} // namespace
-
-namespace curl {
-
-UrlFtp construitUrlFtp(const QString& hebergeur, const QString& cheminDistant,
-                       ProtocoleFtp protocole)
+UrlFtp construitUrl(const QString& hebergeur, const QString& cheminDistant, ProtocoleFtp protocole)
 {
     UrlFtp r;
     const HotePort hp = decoupeHebergeur(hebergeur);
@@ -496,7 +491,7 @@ void transfere(TransfertFtp& t, const DemandeFtp& demande_, const ReadResult& fi
         return;
     }
     const UrlFtp url =
-        curl::construitUrlFtp(demande_.hebergeur, demande_.cheminDistant, protocole.protocole);
+        construitUrl(demande_.hebergeur, demande_.cheminDistant, protocole.protocole);
     if (!url.ok) {
         refuse(EtatAucun, url.erreur);
         return;
@@ -635,5 +630,17 @@ void transfere(TransfertFtp& t, const DemandeFtp& demande_, const ReadResult& fi
     emit t.etape(e.etat, e.raison);
 }
 
-} // namespace curl
+} // namespace
 } // namespace corvane
+
+extern "C" const corvane::TableCurl* corvane_table_curl()
+{
+    using namespace corvane;
+    // Once, with the module: libcurl's global set-up reads OpenSSL's configuration and starts
+    // libssh2.
+    static const TableCurl table = [] {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        return TableCurl{kVersionTableCurl, construitUrl, transfere};
+    }();
+    return &table;
+}

@@ -109,7 +109,7 @@ def test_delivery_module(binary, tmp_path, page, answer, core_alone, status):
     p.env["LD_DEBUG"] = "files"  # each library loaded, on standard error
     code, out, err = p.run("--check")
     assert code == status, err
-    assert "libcurl" not in err and ("module d'envoi introuvable" in err) == core_alone
+    assert "libcurl" not in err and ("module d'envoi indisponible" in err) == core_alone
 
 
 @pytest.mark.parametrize("args, cfg", [(["--headless", "--bogus"], b""), (["--headless"], None)],
