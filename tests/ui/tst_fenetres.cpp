@@ -345,6 +345,7 @@ private slots:
     void clicsEtReports();
     void texteDuDehorsSansBalises();
     void sortieAvecUneBoiteOuverte();
+    void sonAuPremierBesoin();
     void anglaisSansFrancais_data();
     void anglaisSansFrancais();
     void chercheLien_data();
@@ -461,6 +462,20 @@ void TestFenetres::sortieAvecUneBoiteOuverte()
     for (const QWidget* w : QApplication::topLevelWidgets()) {
         QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
     }
+}
+
+// Qt Multimedia waits for the first sound; then the sound module plays it (on no device here).
+void TestFenetres::sonAuPremierBesoin()
+{
+    const auto charge = [] {
+        QFile maps(QStringLiteral("/proc/self/maps"));
+        return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6Multimedia");
+    };
+    QtSoundPlayer son;
+    QVERIFY(!charge());
+    son.play(SoundPlayer::Sound::Change);
+    son.play(SoundPlayer::Sound::Mail);
+    QVERIFY(charge());
 }
 
 void TestFenetres::anglaisSansFrancais_data()
