@@ -19,10 +19,6 @@ struct EntreeModule {
 // its entry point. A module found is never unloaded: code of it may still run on a thread.
 EntreeModule chargeModule(const char* nomFichier, const char* entree);
 
-} // namespace corvane
-
-namespace corvane {
-
 // A table of entry points that a module gives through its entry (a function returning a
 // const Table*), checked against the version this build expects.
 template <typename Table> struct TableModule {
