@@ -34,9 +34,10 @@ void ditAuDemarrage(const QString& texte)
 
 int avecFenetre(int& argc, char** argv, const QString& configNommee)
 {
-    // While watching, the only steady drawing is the indicator's blink, a few pixels a second.
-    // Through X shared memory each paint first waits on a round trip to the server; sent over
-    // the connection, it does not: a third less CPU per watched hour. A user's own choice stays.
+    // While watching, Qt's steady drawing is small: the alarm's two labels once a second (the
+    // indicator is filled by the X server). Through X shared memory each paint first waits on a
+    // round trip to the server; sent over the connection, it does not (a third less CPU per
+    // watched hour while Qt still painted the indicator). A user's own choice stays.
     if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) {
         qputenv("QT_XCB_NO_MITSHM", "1");
     }

@@ -1,11 +1,11 @@
 #include "platform/qtplatform.h"
 
+#include "platform/modules.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QLoggingCategory>
 #include <QMessageBox>
-
-#include "platform/modules.h"
 
 namespace corvane {
 namespace {
