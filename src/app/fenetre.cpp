@@ -18,6 +18,9 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
+
+#include <functional>
 
 namespace {
 
@@ -30,6 +33,42 @@ void ditAuDemarrage(const QString& texte)
     if (ecran != QLatin1String("offscreen") && ecran != QLatin1String("minimal")) {
         QMessageBox::information(nullptr, corvane::kTitreApplication, texte);
     }
+}
+
+// Runs ensuite once, from the event loop, after the widget's first paint has reached the screen
+// (the paint and its flush are one step of the loop), or after kAuPlusTard if it is not painted.
+void apresPremierePeinture(QWidget& fenetre, std::function<void()> ensuite)
+{
+    constexpr int kAuPlusTard = 1000; // ms
+    class Guet : public QObject {
+    public:
+        Guet(QWidget& w, std::function<void()> f) : QObject(&w), f_(std::move(f))
+        {
+            w.installEventFilter(this);
+            QTimer::singleShot(kAuPlusTard, this, &Guet::lance);
+        }
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            if (e->type() == QEvent::Paint) {
+                o->removeEventFilter(this);
+                QTimer::singleShot(0, this, &Guet::lance);
+            }
+            return false;
+        }
+
+    private:
+        void lance()
+        {
+            if (f_) {
+                const auto f = std::move(f_);
+                f_ = nullptr;
+                f();
+                deleteLater();
+            }
+        }
+        std::function<void()> f_;
+    };
+    new Guet(fenetre, std::move(ensuite));
 }
 
 int avecFenetre(int& argc, char** argv, const QString& configNommee)
@@ -78,11 +117,17 @@ int avecFenetre(int& argc, char** argv, const QString& configNommee)
     corvane::annonceReglagesCrees(moteur, lieux);
     console.show();
     // A watch started at launch waits for the keyring's passwords, so its first mail has them.
-    if (corvane::Trousseau::disponible()) {
-        corvane::chargeSecrets(trousseau, moteur, [&moteur] { moteur.demarrageAuto(); });
-    } else {
-        moteur.demarrageAuto();
-    }
+    // The bus is asked only once the window is on screen: connecting to it may start a bus
+    // daemon, and a bus that hangs would hold the window back by its whole timeout.
+    apresPremierePeinture(console, [&] {
+        corvane::Trousseau::disponible(&moteur, [&](bool present) {
+            if (present) {
+                corvane::chargeSecrets(trousseau, moteur, [&moteur] { moteur.demarrageAuto(); });
+            } else {
+                moteur.demarrageAuto();
+            }
+        });
+    });
     return QApplication::exec();
 }
 

@@ -4,6 +4,7 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -24,21 +25,50 @@ const QString kSecretService = QStringLiteral("org.freedesktop.secrets");
 // none for a program that must start.
 constexpr int kDelaiBusMs = 500;
 
-// One bounded question to the bus daemon about the Secret Service's name.
-std::optional<QVariant> demandeAuBus(const QDBusConnection& bus, const QString& methode,
-                                     const QVariantList& arguments = {})
+QDBusMessage questionAuBus(const QString& methode, const QVariantList& arguments = {})
 {
     QDBusMessage m = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
         QStringLiteral("org.freedesktop.DBus"), methode);
     m.setArguments(arguments);
-    // Block, not BlockWithGui: no event loop runs meanwhile.
-    const QDBusMessage r = bus.call(m, QDBus::Block, kDelaiBusMs);
+    return m;
+}
+
+std::optional<QVariant> reponseDuBus(const QString& methode, const QDBusMessage& r)
+{
     if (r.type() != QDBusMessage::ReplyMessage || r.arguments().isEmpty()) {
         qCInfo(lcTrousseau) << methode << "unanswered:" << r.errorMessage();
         return std::nullopt;
     }
     return r.arguments().constFirst();
+}
+
+// One bounded question to the bus daemon about the Secret Service's name.
+std::optional<QVariant> demandeAuBus(const QDBusConnection& bus, const QString& methode,
+                                     const QVariantList& arguments = {})
+{
+    // Block, not BlockWithGui: no event loop runs meanwhile.
+    return reponseDuBus(methode,
+                        bus.call(questionAuBus(methode, arguments), QDBus::Block, kDelaiBusMs));
+}
+
+// The same question without waiting: repond gets the answer from the event loop.
+void demandeAuBus(const QDBusConnection& bus, QObject* contexte, const QString& methode,
+                  const QVariantList& arguments,
+                  std::function<void(std::optional<QVariant>)> repond)
+{
+    auto* attente = new QDBusPendingCallWatcher(
+        bus.asyncCall(questionAuBus(methode, arguments), kDelaiBusMs), contexte);
+    QObject::connect(attente, &QDBusPendingCallWatcher::finished, contexte,
+                     [methode, repond = std::move(repond)](QDBusPendingCallWatcher* w) {
+                         w->deleteLater();
+                         repond(reponseDuBus(methode, w->reply()));
+                     });
+}
+
+bool secretService(const QVariant& noms)
+{
+    return noms.toStringList().contains(kSecretService);
 }
 
 QString raisonDe(const QKeychain::Job& job)
@@ -77,7 +107,29 @@ bool Trousseau::disponible()
         return present.has_value();
     }
     const auto activables = demandeAuBus(bus, QStringLiteral("ListActivatableNames"));
-    return activables && activables->toStringList().contains(kSecretService);
+    return activables && secretService(*activables);
+}
+
+void Trousseau::disponible(QObject* contexte, std::function<void(bool)> reponse)
+{
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        qCInfo(lcTrousseau) << "no session bus:" << bus.lastError().message();
+        QTimer::singleShot(0, contexte, [reponse = std::move(reponse)] { reponse(false); });
+        return;
+    }
+    demandeAuBus(
+        bus, contexte, QStringLiteral("NameHasOwner"), {kSecretService},
+        [bus, contexte, reponse = std::move(reponse)](std::optional<QVariant> present) {
+            if (!present || present->toBool()) {
+                reponse(present.has_value());
+                return;
+            }
+            demandeAuBus(bus, contexte, QStringLiteral("ListActivatableNames"), {},
+                         [reponse](std::optional<QVariant> activables) {
+                             reponse(activables && secretService(*activables));
+                         });
+        });
 }
 
 QString Trousseau::cle(Secret secret) const

@@ -272,7 +272,9 @@ class Program:
         self.pid = pid
         self.app = self.desktop.tree.root.findChild(its_app, recursive=False,
                                                     debugName=f"the program (pid {pid})")
-        self.app.child(name="Start", roleName="push button")  # the window is up
+        # The window is up: its Start button, which reads Stop when the watch starts at launch.
+        self.app.findChild(lambda n: n.roleName == "push button" and n.name in ("Start", "Stop"),
+                           debugName="the Start button")
         return self
 
     def press(self, caption):

@@ -102,7 +102,12 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     if (app.arguments().contains("--disponible")) {
-        return Trousseau::disponible() ? 0 : 1;
+        // The answer without waiting must be the blocking one's: 0 or 1 when they agree.
+        const bool bloquant = Trousseau::disponible();
+        Trousseau::disponible(&app, [bloquant](bool present) {
+            QCoreApplication::exit(present != bloquant ? 3 : present ? 0 : 1);
+        });
+        return QCoreApplication::exec();
     }
     TestTrousseau test;
     return QTest::qExec(&test, argc, argv);
