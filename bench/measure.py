@@ -367,33 +367,39 @@ def first_paint(argv, cwd, env, settle=1.0, timeout=30):
 
 def startup_beside_empty_window(build, runs=10):
     """The real binary and an empty Qt main window, each copied into a folder of its own and
-    started from it with the same environment on the same Xvfb and openbox, in turns."""
+    started from it with the same environment on the same Xvfb and openbox, in turns. None of
+    them has a session bus; "keyring" is the real binary again with the bus that libdbus starts
+    on demand when none is named, where gnome-keyring answers: the passwords are then read at
+    launch, as on a desktop with a keyring."""
     subprocess.run(["cmake", "--build", str(build), "--target", "corvane",
                     "corvane_empty_window"], check=True, stdout=subprocess.DEVNULL, timeout=1800)
     work = Path(tempfile.mkdtemp(prefix="corvane-bench-"))
     desktop = None
     try:
-        programs = {}
-        for name, binary, args in (("corvane", build / "corvane", []),
-                                   ("empty", build / "bench" / "corvane_empty_window", []),
-                                   ("text", build / "bench" / "corvane_empty_window",
-                                    ["--texte"])):
-            folder = work / name
-            folder.mkdir()
-            shutil.copy2(binary, folder / binary.name)
-            programs[name] = [str(folder / binary.name)] + args
-        # A settings file as a user has one, so that no first-start help window comes up.
-        (work / "corvane" / "Corvane.cfg").write_bytes(config("http://127.0.0.1:9/"))
+        desktop = h.Desktop(accessible=False)  # DISPLAY, for the environment below
         runtime = work / "run"
         runtime.mkdir(mode=0o700)
-        desktop = h.Desktop(accessible=False)
         env = {k: v for k, v in os.environ.items()
                if not k.startswith(("DBUS_", "QT_", "AT_SPI")) and k != "XDG_RUNTIME_DIR"}
         env.update(QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=str(runtime))
+        no_bus = dict(env, DBUS_SESSION_BUS_ADDRESS=f"unix:path={work / 'no-bus'}")
+        programs = {}
+        for name, binary, args, its_env in (
+                ("corvane", build / "corvane", [], no_bus),
+                ("empty", build / "bench" / "corvane_empty_window", [], no_bus),
+                ("text", build / "bench" / "corvane_empty_window", ["--texte"], no_bus),
+                ("keyring", build / "corvane", [], env)):
+            folder = work / name
+            folder.mkdir()
+            shutil.copy2(binary, folder / binary.name)
+            programs[name] = ([str(folder / binary.name)] + args, its_env)
+            # A settings file as a user has one, so that no first-start help window comes up.
+            if binary.name == "corvane":
+                (folder / "Corvane.cfg").write_bytes(config("http://127.0.0.1:9/"))
         figures = {name: [] for name in programs}
         for run in range(runs + 1):  # the first round warms the page cache, not counted
-            for name, argv in programs.items():
-                figure = first_paint(argv, Path(argv[0]).parent, env)
+            for name, (argv, its_env) in programs.items():
+                figure = first_paint(argv, Path(argv[0]).parent, its_env)
                 if run:
                     figures[name].append(figure)
     finally:
@@ -412,6 +418,7 @@ def write_startup_section(path, found, info):
     """Replaces (or appends) this measure's own section of RESULTS.md, leaving the others."""
     (up_map, up_paint, rss), (e_map, e_paint, e_rss) = found["corvane"], found["empty"]
     t_map, t_paint, t_rss = found["text"]
+    k_rss = found["keyring"][2]
     ratio_paint, ratio_rss = up_paint / e_paint, rss / e_rss
     heading = "## Start-up beside an empty Qt window"
 
@@ -440,14 +447,23 @@ def write_startup_section(path, found, info):
         f"| shared libraries mapped 1 s after the first paint | "
         f"{found['libraries']['corvane']:.0f} | {found['libraries']['empty']:.0f} | - | - | - | "
         f"{found['libraries']['text']:.0f} | - | - |",
+        f"| resident memory with a keyring on the bus ({found['libraries']['keyring']:.0f} "
+        f"libraries) | {k_rss / MIB:.1f} MiB | - | {k_rss / e_rss:.2f} | - | - | - | - | "
+        f"{k_rss / t_rss:.2f} |",
         "",
-        "- Both programs are copied into a folder of their own and started from it with the same "
-        "environment (QT_QPA_PLATFORM=xcb, a runtime folder of the run, no D-Bus session) on one "
+        "- The programs are copied into a folder of their own and started from it with the same "
+        "environment (QT_QPA_PLATFORM=xcb, a runtime folder of the run, a session bus address "
+        "where none listens) on one "
         "Xvfb with openbox, in turns, after one round that is not counted; corvane finds a "
         "settings file there, so no first-start help window comes up. The empty window is "
         "bench/empty_window.cpp, built by bench's CMake with the same flags; with --texte it "
         "adds a menu bar of three menus, a label and a button, the least that puts text on "
         "screen (fonts, shaping, the menu bar), which the empty window never loads.",
+        "- The keyring row is corvane again, with no bus named: libdbus then starts one on "
+        "demand, where gnome-keyring answers, so the program reads its passwords at launch "
+        "(once its window is painted) and maps the keyring's client libraries (QtKeychain "
+        "loads libsecret, with GIO and libgcrypt). Its start-up time is not compared: starting "
+        "that bus is part of it.",
         "- The clock starts just before the process is created. A watcher on the X server gives "
         "every new top-level window a DAMAGE object: the first damage reported on a window "
         "whose _NET_WM_PID is the program's is its first paint; MapNotify on it is the mapping. "
