@@ -115,10 +115,10 @@ int avecFenetre(int& argc, char** argv, const QString& configNommee)
     console.Form_Load();
     corvane::Trousseau trousseau(lieux.config);
     corvane::annonceReglagesCrees(moteur, lieux);
-    console.show();
     // A watch started at launch waits for the keyring's passwords, so its first mail has them.
     // The bus is asked only once the window is on screen: connecting to it may start a bus
-    // daemon, and a bus that hangs would hold the window back by its whole timeout.
+    // daemon, and a bus that hangs would hold the window back by its whole timeout. Set before
+    // show(), which paints at once on some platforms.
     apresPremierePeinture(console, [&] {
         corvane::Trousseau::disponible(&moteur, [&](bool present) {
             if (present) {
@@ -128,6 +128,7 @@ int avecFenetre(int& argc, char** argv, const QString& configNommee)
             }
         });
     });
+    console.show();
     return QApplication::exec();
 }
 
