@@ -18,15 +18,15 @@ namespace {
 
 const QDateTime kT0(QDate(2026, 12, 5), QTime(6, 45), Qt::UTC);
 
-// What sqlite3 itself prints for these statements: the file is readable without Qt.
-QString sqlite3(const QString& base, const QString& sql)
+// The lines sqlite3 itself prints for these statements: the file is readable without Qt.
+QStringList sqlite3(const QString& base, const QString& sql)
 {
     QProcess p;
     p.start(QStringLiteral("sqlite3"), {base, sql});
     if (!p.waitForFinished(10000) || p.exitCode() != 0) {
-        return QStringLiteral("sqlite3 failed: ") + p.readAllStandardError();
+        return {QStringLiteral("sqlite3 failed: ") + p.readAllStandardError()};
     }
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed().split(u'\n');
 }
 
 Changement exemple(int i)
@@ -119,10 +119,8 @@ void TestHistorique::tueEnEcrivant()
         attendus += confirmes;
 
         // Every confirmed record is there, each one whole: its two mails came with it.
-        const QStringList lu =
-            sqlite3(base, "PRAGMA integrity_check; SELECT count(*) FROM changements; "
-                          "SELECT count(*) FROM mails;")
-                .split('\n');
+        const QStringList lu = sqlite3(base, "PRAGMA integrity_check; SELECT count(*) FROM "
+                                             "changements; SELECT count(*) FROM mails;");
         QCOMPARE(lu.value(0), "ok");
         QVERIFY2(lu.value(1).toInt() >= attendus, qPrintable(lu.join(u' ')));
         QCOMPARE(lu.value(2).toInt(), 2 * lu.value(1).toInt());
@@ -141,8 +139,7 @@ void TestHistorique::moteur()
     FakeDetecteur detect;
     FakeMail mail;
     FakePublication pub;
-    FakeDns dns;
-    Moteur m(fp.platform(), dossier.chemin("Corvane.cfg"), detect, mail, pub, &dns);
+    Moteur m(fp.platform(), dossier.chemin("Corvane.cfg"), detect, mail, pub);
     m.Form_Load();
     Historique h;
     h.suit(m, fp.clock);

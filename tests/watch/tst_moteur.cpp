@@ -111,9 +111,8 @@ private slots:
     void reglagesTypes();
     void demarrage_data();
     void demarrage();
-    void fichierJournal();
-    void ancienJournal_data();
-    void ancienJournal();
+    void journal_data();
+    void journal();
     void scenario_data();
     void scenario();
     void sortie();
@@ -155,10 +154,9 @@ void TestMoteur::demarrage_data()
     QTest::addColumn<QByteArray>("fichier"); // null: none
     QTest::addColumn<QString>("nom");
     QTest::addColumn<QString>("raison"); // said at start
-    static const char kUtf16[] = "\xFF\xFE[\0I\0P\0]\0\r\0\n\0";
     QTest::newRow("folder missing") << QByteArray() << "absent/c.cfg"
                                     << "Impossible d'\u00e9crire";
-    QTest::newRow("UTF-16") << QByteArray(kUtf16, sizeof kUtf16 - 1) << "Corvane.cfg"
+    QTest::newRow("UTF-16") << QByteArrayLiteral("\xFF\xFE[\0I\0P\0]\0\r\0\n\0") << "Corvane.cfg"
                             << "UTF-16";
 }
 
@@ -186,52 +184,24 @@ void TestMoteur::demarrage()
     QCOMPARE(lit(chemin), fichier);
 }
 
-// The file holds all the log was given; a full disk is said once, in the window, losing nothing.
-void TestMoteur::fichierJournal()
+void TestMoteur::journal_data()
 {
-    Banc b;
-    QVERIFY(ecrit("corvane.log", "ancien\xE9\r\n"));
-    Moteur& m = b.demarre();
-    m.IpActuelle = "1.2.3.4";
-    m.journal("un");
-    m.ajouteTexte("..");
-    m.journal("deux");
-    m.setLog(false);
-    QCOMPARE(m.parametres().SauveLog, "0");
-    m.journal("trois");
-    m.ajouteTexte(".");
-    const QByteArray avant = "ancien\xE9\r\n" + entree("un") + ".." + entree("deux");
-    QCOMPARE(lit("corvane.log"), avant);
-    m.setLog(true);
-    {
-        FileSizeLimit plein(4);
-        m.journal("quatre");
-        m.journal("cinq");
-    }
-    QCOMPARE(lit("corvane.log"), avant);
-    QCOMPARE(m.log().texte().count("corvane.log : \u00e9criture impossible"), 1);
-    m.journal("six");
-    QCOMPARE(lit("corvane.log"),
-             avant + entree("trois") + "." + entree("quatre") + entree("cinq") + entree("six"));
-}
-
-void TestMoteur::ancienJournal_data()
-{
-    QTest::addColumn<int>("kio"); // 0: a FIFO
+    QTest::addColumn<int>("kio"); // the old log's size; 0: a FIFO
     QTest::newRow("half a megabyte: its end shown, kept") << 512;
     QTest::newRow("past a megabyte: moved to corvane.log.1") << 3072;
     QTest::newRow("FIFO") << 0;
 }
 
-// An old log is never loaded nor rewritten whole; one that cannot be read is kept aside.
-void TestMoteur::ancienJournal()
+// An old log is never loaded nor rewritten whole; one that cannot be read is kept aside. The
+// file then holds all the log is given; a full disk is said once, in the window, losing nothing.
+void TestMoteur::journal()
 {
     QFETCH(int, kio);
-    const bool garde = kio > 0 && kio < 1024; // the next entry goes after the old text
+    const bool garde = kio > 0 && kio < 1024; // the next entries go after the old text
     const QString montre = kio ? QString::fromUtf8("… début du journal non affiché (")
                                : QString("corvane.log illisible : ");
     Banc b;
-    QByteArray ancien;
+    QByteArray ancien = kio ? "ancien\xE9\r\n" : "";
     for (int i = 0; ancien.size() < kio * 1024; ++i) {
         ancien += entree("Changement IP", "10.0." + QByteArray::number(i % 256) + ".1");
     }
@@ -253,7 +223,26 @@ void TestMoteur::ancienJournal()
     }
     m.IpActuelle = "1.2.3.4";
     m.journal("un");
-    QCOMPARE(lit("corvane.log"), (garde ? ancien : QByteArray()) + entree("un"));
+    m.ajouteTexte("..");
+    m.journal("deux");
+    m.setLog(false);
+    QCOMPARE(m.parametres().SauveLog, "0");
+    m.journal("trois");
+    m.ajouteTexte(".");
+    const QByteArray fichier =
+        (garde ? ancien : QByteArray()) + entree("un") + ".." + entree("deux");
+    QCOMPARE(lit("corvane.log"), fichier);
+    m.setLog(true);
+    {
+        FileSizeLimit plein(4);
+        m.journal("quatre");
+        m.journal("cinq");
+    }
+    QCOMPARE(lit("corvane.log"), fichier);
+    QCOMPARE(m.log().texte().count("corvane.log : \u00e9criture impossible"), 1);
+    m.journal("six");
+    QCOMPARE(lit("corvane.log"),
+             fichier + entree("trois") + "." + entree("quatre") + entree("cinq") + entree("six"));
 }
 
 void TestMoteur::scenario_data()
