@@ -5,52 +5,21 @@
 #include "app/lignecommande.h"
 #include "platform/consoleplatform.h"
 #include "platform/memoire.h"
+#include "platform/modules.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
-
-#include <dlfcn.h>
 
 namespace {
 
-// The window's module: by its name first, through the binary's RUNPATH (the build folder, also
-// for a copy of the binary made elsewhere, or lib/corvane beside an installed program). A
-// dlopen seen through a sanitizer's interceptor does not read the binary's RUNPATH, so the same
-// folders are then tried by their full path.
-void* chargeModule(QString& erreur)
-{
-    if (void* m = dlopen(kModuleFenetre, RTLD_LAZY | RTLD_LOCAL)) {
-        return m;
-    }
-    erreur = QString::fromLocal8Bit(dlerror());
-    const QFileInfo exe(QStringLiteral("/proc/self/exe"));
-    const QString ici = QFileInfo(exe.symLinkTarget()).absolutePath();
-    for (const QString& dossier : {ici + QStringLiteral("/../lib/corvane"), ici,
-                                   QStringLiteral(CORVANE_DOSSIER_MODULE_BUILD)}) {
-        const QByteArray chemin = QFile::encodeName(dossier + u'/' + QLatin1String(kModuleFenetre));
-        if (void* m = dlopen(chemin.constData(), RTLD_LAZY | RTLD_LOCAL)) {
-            return m;
-        }
-    }
-    return nullptr;
-}
-
 int avecFenetre(int& argc, char** argv, const QString& configNommee)
 {
-    QString erreur;
-    void* module = chargeModule(erreur);
-    const auto entree =
-        module ? reinterpret_cast<CorvaneFenetre>(dlsym(module, kEntreeFenetre)) : nullptr;
-    if (!entree) {
-        if (module) {
-            erreur = QString::fromLocal8Bit(dlerror());
-        }
+    const corvane::EntreeModule module = corvane::chargeModule(kModuleFenetre, kEntreeFenetre);
+    if (!module.fonction) {
         corvane::printLine(stderr,
-                           QStringLiteral("corvane : fen\u00eatre indisponible : ") + erreur);
+                           QStringLiteral("corvane : fen\u00eatre indisponible : ") + module.erreur);
         return 2;
     }
-    return entree(&argc, argv, &configNommee);
+    return reinterpret_cast<CorvaneFenetre>(module.fonction)(&argc, argv, &configNommee);
 }
 
 } // namespace
