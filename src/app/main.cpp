@@ -15,8 +15,8 @@ int avecFenetre(int& argc, char** argv, const QString& configNommee)
 {
     const corvane::EntreeModule module = corvane::chargeModule(kModuleFenetre, kEntreeFenetre);
     if (!module.fonction) {
-        corvane::printLine(stderr,
-                           QStringLiteral("corvane : fen\u00eatre indisponible : ") + module.erreur);
+        corvane::printLine(stderr, QStringLiteral("corvane : fen\u00eatre indisponible : ") +
+                                       module.erreur);
         return 2;
     }
     return reinterpret_cast<CorvaneFenetre>(module.fonction)(&argc, argv, &configNommee);

@@ -1,6 +1,7 @@
 #pragma once
-// The program's own modules that are loaded when first needed (the windows, the delivery module,
-// the sound player): they sit beside the core library, wherever that was installed, and are of its build.
+// The program's own modules that are loaded when first needed (the windows, the delivery
+// module, the sound player): they sit beside the core library, wherever that was installed, and
+// are of its build.
 
 #include <QString>
 

@@ -145,8 +145,7 @@ private:
         if (!c.parAdresse.isEmpty()) {
             const auto ok = std::count_if(c.parAdresse.begin(), c.parAdresse.end(),
                                           [](const IssueMail& m) { return m.ok; });
-            mails =
-                FenetreHistorique::tr("%1 sur %2 envoyé(s)").arg(ok).arg(c.parAdresse.size());
+            mails = FenetreHistorique::tr("%1 sur %2 envoyé(s)").arg(ok).arg(c.parAdresse.size());
         }
         return {enClair(c.heure),
                 {},

@@ -39,7 +39,6 @@ enum class Editeur { Ligne, MotDePasse, Choix, Case };
 
 } // namespace
 
-
 struct FenetreParametres::Champ {
     int onglet = 0;
     QString nom; // the object name: the member of Parametres it edits
@@ -122,64 +121,106 @@ const std::vector<Champ>& champs()
         using P = Parametres;
         const Editeur cache = Editeur::MotDePasse;
         std::vector<Champ> t{
-            champ(0, "AdresseDetect", &P::AdresseDetect, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "adresse de IP detect.php"),
+            champ(0, "AdresseDetect", &P::AdresseDetect,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "adresse de IP detect.php"),
                   G::Url),
-            champ(0, "AdresseSecours", &P::AdresseSecours, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "adresse de secours"), G::Url),
-            liste(0, "Famille", &P::Famille, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Famille"), {"auto", "ipv4", "ipv6"}),
-            champ(0, "CertificatHttp", &P::CertificatHttp, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Certificat"), G::Fichier),
-            champ(1, "ServeurSmtp", &P::ServeurSmtp, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Serveur smtp"), G::HotePort),
-            liste(1, "SecuriteSmtp", &P::SecuriteSmtp, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Securite"),
+            champ(0, "AdresseSecours", &P::AdresseSecours,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "adresse de secours"), G::Url),
+            liste(0, "Famille", &P::Famille,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Famille"),
+                  {"auto", "ipv4", "ipv6"}),
+            champ(0, "CertificatHttp", &P::CertificatHttp,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Certificat"), G::Fichier),
+            champ(1, "ServeurSmtp", &P::ServeurSmtp,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Serveur smtp"), G::HotePort),
+            liste(1, "SecuriteSmtp", &P::SecuriteSmtp,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Securite"),
                   {"aucune", "starttls", "ssl"}),
-            champ(1, "UtilisateurSmtp", &P::UtilisateurSmtp, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Utilisateur")),
-            champ(1, "MotDePasseSmtp", &P::MotDePasseSmtp, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Mot de passe"), G::Texte,
-                  cache),
-            champ(1, "AdresseExpediteur", &P::AdresseExpediteur, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Adresse expediteur"),
+            champ(1, "UtilisateurSmtp", &P::UtilisateurSmtp,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Utilisateur")),
+            champ(1, "MotDePasseSmtp", &P::MotDePasseSmtp,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Mot de passe"), G::Texte, cache),
+            champ(1, "AdresseExpediteur", &P::AdresseExpediteur,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Adresse expediteur"),
                   G::AdresseMail),
-            champ(1, "MessageDe", &P::MessageDe, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Message de")),
+            champ(1, "MessageDe", &P::MessageDe,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Message de")),
             champ(1, "Sujet", &P::Sujet, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Sujet")),
-            champ(1, "Message", &P::Message, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Message"))};
+            champ(1, "Message", &P::Message,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Message"))};
         t.front().obligatoire = true;
         for (int i = 0; i < 10; ++i) {
-            Champ c = champ(1, "Adresses_", nullptr, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Adresse N°%1"), G::AdresseMail);
+            Champ c = champ(1, "Adresses_", nullptr,
+                            QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Adresse N°%1"),
+                            G::AdresseMail);
             c.nom += QString::number(i);
             c.adresse = i;
             t.push_back(c);
         }
         const std::vector<Champ> suite{
-            champ(1, "CertificatSmtp", &P::CertificatSmtp, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Certificat"), G::Fichier),
-            liste(2, "ProtocoleFtp", &P::ProtocoleFtp, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Protocole"),
+            champ(1, "CertificatSmtp", &P::CertificatSmtp,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Certificat"), G::Fichier),
+            liste(2, "ProtocoleFtp", &P::ProtocoleFtp,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Protocole"),
                   {"ftp", "ftps", "sftp"}),
-            champ(2, "FtpHebergeur", &P::FtpHebergeur, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "ftp hebergeur"), G::HotePort),
-            champ(2, "NomDomaine", &P::NomDomaine, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Nom de domaine (login)")),
-            champ(2, "MotDePasseFtp", &P::MotDePasseFtp, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Mot de passe"), G::Texte, cache),
-            champ(2, "FichierATransferer", &P::FichierATransferer, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "fichier à transferer")),
+            champ(2, "FtpHebergeur", &P::FtpHebergeur,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "ftp hebergeur"), G::HotePort),
+            champ(2, "NomDomaine", &P::NomDomaine,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Nom de domaine (login)")),
+            champ(2, "MotDePasseFtp", &P::MotDePasseFtp,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Mot de passe"), G::Texte, cache),
+            champ(2, "FichierATransferer", &P::FichierATransferer,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "fichier à transferer")),
             champ(2, "EmplacementFichier", &P::EmplacementFichier,
-                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "emplacement et fichier"), G::CheminDistant),
-            champ(2, "EmpreinteHote", &P::EmpreinteHote, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Empreinte hote"), G::Empreinte),
-            champ(2, "CertificatFtp", &P::CertificatFtp, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Certificat"), G::Fichier),
-            liste(3, "ProtocoleDns", &P::ProtocoleDns, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Protocole"),
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "emplacement et fichier"),
+                  G::CheminDistant),
+            champ(2, "EmpreinteHote", &P::EmpreinteHote,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Empreinte hote"), G::Empreinte),
+            champ(2, "CertificatFtp", &P::CertificatFtp,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Certificat"), G::Fichier),
+            liste(3, "ProtocoleDns", &P::ProtocoleDns,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Protocole"),
                   {"aucun", "rfc2136", "dyndns2"}),
-            champ(3, "NomDns", &P::NomDns, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Nom"), G::NomHote),
-            champ(3, "ServeurDns", &P::ServeurDns, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Serveur"), G::HotePort),
-            champ(3, "ZoneDns", &P::ZoneDns, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Zone"), G::NomHote),
-            champ(3, "CleDns", &P::CleDns, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Cle"), G::NomHote),
-            liste(3, "AlgorithmeDns", &P::AlgorithmeDns, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Algorithme"),
+            champ(3, "NomDns", &P::NomDns, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Nom"),
+                  G::NomHote),
+            champ(3, "ServeurDns", &P::ServeurDns,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Serveur"), G::HotePort),
+            champ(3, "ZoneDns", &P::ZoneDns,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Zone"), G::NomHote),
+            champ(3, "CleDns", &P::CleDns, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Cle"),
+                  G::NomHote),
+            liste(3, "AlgorithmeDns", &P::AlgorithmeDns,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Algorithme"),
                   {"hmac-sha256", "hmac-sha512", "hmac-sha1"}),
-            champ(3, "SecretDns", &P::SecretDns, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Secret"), G::Base64, cache),
-            champ(3, "UtilisateurDns", &P::UtilisateurDns, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Utilisateur")),
-            champ(3, "MotDePasseDns", &P::MotDePasseDns, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Mot de passe"), G::Texte, cache),
-            champ(3, "TtlDns", &P::TtlDns, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "TTL"), G::Ttl),
-            boite("BipChangement", &P::BipChangement, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Bip changement IP")),
-            boite("SauveLog", &P::SauveLog, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Sauve Log")),
-            boite("UploadFichier", &P::UploadFichier, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Upload fichier")),
-            boite("MailAuto", &P::MailAuto, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Mail Auto")),
-            boite("ModeDebug", &P::ModeDebug, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Mode Debug")),
-            boite("MiseAJourDns", &P::MiseAJourDns, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Mise a jour DNS")),
-            boite("DemarrageAuto", &P::DemarrageAuto, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Demarrage auto")),
-            boite("FermerVersIcone", &P::FermerVersIcone, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Fermer vers icone")),
-            liste(4, "ValeurBoutonTempo", &P::ValeurBoutonTempo, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Intervalle"),
-                  {"0", "1", "2"},
-                  {QT_TRANSLATE_NOOP("corvane::FenetreParametres", "2 minutes"), QT_TRANSLATE_NOOP("corvane::FenetreParametres", "10 minutes"), QT_TRANSLATE_NOOP("corvane::FenetreParametres", "1 heure")})};
+            champ(3, "SecretDns", &P::SecretDns,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Secret"), G::Base64, cache),
+            champ(3, "UtilisateurDns", &P::UtilisateurDns,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Utilisateur")),
+            champ(3, "MotDePasseDns", &P::MotDePasseDns,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Mot de passe"), G::Texte, cache),
+            champ(3, "TtlDns", &P::TtlDns, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "TTL"),
+                  G::Ttl),
+            boite("BipChangement", &P::BipChangement,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Bip changement IP")),
+            boite("SauveLog", &P::SauveLog,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Sauve Log")),
+            boite("UploadFichier", &P::UploadFichier,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Upload fichier")),
+            boite("MailAuto", &P::MailAuto,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Mail Auto")),
+            boite("ModeDebug", &P::ModeDebug,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Mode Debug")),
+            boite("MiseAJourDns", &P::MiseAJourDns,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Mise a jour DNS")),
+            boite("DemarrageAuto", &P::DemarrageAuto,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Demarrage auto")),
+            boite("FermerVersIcone", &P::FermerVersIcone,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Fermer vers icone")),
+            liste(4, "ValeurBoutonTempo", &P::ValeurBoutonTempo,
+                  QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Intervalle"), {"0", "1", "2"},
+                  {QT_TRANSLATE_NOOP("corvane::FenetreParametres", "2 minutes"),
+                   QT_TRANSLATE_NOOP("corvane::FenetreParametres", "10 minutes"),
+                   QT_TRANSLATE_NOOP("corvane::FenetreParametres", "1 heure")})};
         t.insert(t.end(), suite.begin(), suite.end());
         return t;
     }();
@@ -221,8 +262,11 @@ FenetreParametres::FenetreParametres(Moteur& moteur, QWidget* parent)
 
     auto* onglets = new QTabWidget;
     onglets->setObjectName(QStringLiteral("onglets"));
-    const char* titres[] = {QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Détection"), QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Mail"), QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Upload"),
-                            QT_TRANSLATE_NOOP("corvane::FenetreParametres", "DNS"), QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Options")};
+    const char* titres[] = {QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Détection"),
+                            QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Mail"),
+                            QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Upload"),
+                            QT_TRANSLATE_NOOP("corvane::FenetreParametres", "DNS"),
+                            QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Options")};
     std::vector<QFormLayout*> formes;
     for (const char* titre : titres) {
         auto* page = new QWidget;
@@ -311,12 +355,13 @@ FenetreParametres::FenetreParametres(Moteur& moteur, QWidget* parent)
         formes[std::size_t(numero)]->addRow(ligne);
         return b;
     };
-    testDetection_ = essai(0, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Tester la détection"), QStringLiteral("testDetection"),
-                           QStringLiteral("resultatDetection"), resultatDetection_);
-    testMail_ = essai(1, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Envoyer un mail d'essai"), QStringLiteral("testMail"),
-                      QStringLiteral("resultatMail"), resultatMail_);
-    testFtp_ = essai(2, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Tester l'envoi FTP"), QStringLiteral("testFtp"),
-                     QStringLiteral("resultatFtp"), resultatFtp_);
+    testDetection_ = essai(
+        0, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Tester la détection"),
+        QStringLiteral("testDetection"), QStringLiteral("resultatDetection"), resultatDetection_);
+    testMail_ = essai(1, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Envoyer un mail d'essai"),
+                      QStringLiteral("testMail"), QStringLiteral("resultatMail"), resultatMail_);
+    testFtp_ = essai(2, QT_TRANSLATE_NOOP("corvane::FenetreParametres", "Tester l'envoi FTP"),
+                     QStringLiteral("testFtp"), QStringLiteral("resultatFtp"), resultatFtp_);
     connect(testDetection_, &QPushButton::clicked, this, &FenetreParametres::testeDetection);
     connect(testMail_, &QPushButton::clicked, this, &FenetreParametres::testeMail);
     connect(testFtp_, &QPushButton::clicked, this, &FenetreParametres::testeFtp);

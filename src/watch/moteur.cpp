@@ -18,8 +18,8 @@ Q_LOGGING_CATEGORY(lcWatch, "corvane.watch")
 namespace {
 
 // Marked for the windows, which show the question in the user's language; nothing stores it.
-const QString kQuestionQuitter = QStringLiteral(
-    QT_TRANSLATE_NOOP("corvane::Moteur", "Etes-vous sûr(e) de vouloir quitter ?"));
+const QString kQuestionQuitter =
+    QStringLiteral(QT_TRANSLATE_NOOP("corvane::Moteur", "Etes-vous sûr(e) de vouloir quitter ?"));
 
 void avertit(MessageBoxes& boxes, const QString& texte)
 {

@@ -188,7 +188,7 @@ private:
     QTimer* Timer1 = nullptr;
 
     Parametres Parametres_;
-    Parametres lu_; // as loaded or last written: the exit writes only what differs from it
+    Parametres lu_;      // as loaded or last written: the exit writes only what differs from it
     QString secretSmtp_; // from the keyring
     QString secretFtp_;
     Reglages reglages_;
