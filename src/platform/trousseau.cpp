@@ -25,50 +25,28 @@ const QString kSecretService = QStringLiteral("org.freedesktop.secrets");
 // none for a program that must start.
 constexpr int kDelaiBusMs = 500;
 
-QDBusMessage questionAuBus(const QString& methode, const QVariantList& arguments = {})
+// One bounded question to the bus daemon about the Secret Service's name, without waiting:
+// repond gets the answer (none when the bus did not give one) from the event loop.
+void demandeAuBus(const QDBusConnection& bus, QObject* contexte, const QString& methode,
+                  const QVariantList& arguments,
+                  std::function<void(std::optional<QVariant>)> repond)
 {
     QDBusMessage m = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
         QStringLiteral("org.freedesktop.DBus"), methode);
     m.setArguments(arguments);
-    return m;
-}
-
-std::optional<QVariant> reponseDuBus(const QString& methode, const QDBusMessage& r)
-{
-    if (r.type() != QDBusMessage::ReplyMessage || r.arguments().isEmpty()) {
-        qCInfo(lcTrousseau) << methode << "unanswered:" << r.errorMessage();
-        return std::nullopt;
-    }
-    return r.arguments().constFirst();
-}
-
-// One bounded question to the bus daemon about the Secret Service's name.
-std::optional<QVariant> demandeAuBus(const QDBusConnection& bus, const QString& methode,
-                                     const QVariantList& arguments = {})
-{
-    // Block, not BlockWithGui: no event loop runs meanwhile.
-    return reponseDuBus(methode,
-                        bus.call(questionAuBus(methode, arguments), QDBus::Block, kDelaiBusMs));
-}
-
-// The same question without waiting: repond gets the answer from the event loop.
-void demandeAuBus(const QDBusConnection& bus, QObject* contexte, const QString& methode,
-                  const QVariantList& arguments,
-                  std::function<void(std::optional<QVariant>)> repond)
-{
-    auto* attente = new QDBusPendingCallWatcher(
-        bus.asyncCall(questionAuBus(methode, arguments), kDelaiBusMs), contexte);
+    auto* attente = new QDBusPendingCallWatcher(bus.asyncCall(m, kDelaiBusMs), contexte);
     QObject::connect(attente, &QDBusPendingCallWatcher::finished, contexte,
                      [methode, repond = std::move(repond)](QDBusPendingCallWatcher* w) {
                          w->deleteLater();
-                         repond(reponseDuBus(methode, w->reply()));
+                         const QDBusMessage r = w->reply();
+                         if (r.type() != QDBusMessage::ReplyMessage || r.arguments().isEmpty()) {
+                             qCInfo(lcTrousseau) << methode << "unanswered:" << r.errorMessage();
+                             repond(std::nullopt);
+                         } else {
+                             repond(r.arguments().constFirst());
+                         }
                      });
-}
-
-bool secretService(const QVariant& noms)
-{
-    return noms.toStringList().contains(kSecretService);
 }
 
 QString raisonDe(const QKeychain::Job& job)
@@ -95,21 +73,6 @@ Trousseau::Trousseau(QString cheminConfig, QObject* parent)
 
 Trousseau::~Trousseau() = default;
 
-bool Trousseau::disponible()
-{
-    const QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        qCInfo(lcTrousseau) << "no session bus:" << bus.lastError().message();
-        return false;
-    }
-    const auto present = demandeAuBus(bus, QStringLiteral("NameHasOwner"), {kSecretService});
-    if (!present || present->toBool()) {
-        return present.has_value();
-    }
-    const auto activables = demandeAuBus(bus, QStringLiteral("ListActivatableNames"));
-    return activables && secretService(*activables);
-}
-
 void Trousseau::disponible(QObject* contexte, std::function<void(bool)> reponse)
 {
     const QDBusConnection bus = QDBusConnection::sessionBus();
@@ -118,18 +81,18 @@ void Trousseau::disponible(QObject* contexte, std::function<void(bool)> reponse)
         QTimer::singleShot(0, contexte, [reponse = std::move(reponse)] { reponse(false); });
         return;
     }
-    demandeAuBus(
-        bus, contexte, QStringLiteral("NameHasOwner"), {kSecretService},
-        [bus, contexte, reponse = std::move(reponse)](std::optional<QVariant> present) {
-            if (!present || present->toBool()) {
-                reponse(present.has_value());
-                return;
-            }
-            demandeAuBus(bus, contexte, QStringLiteral("ListActivatableNames"), {},
-                         [reponse](std::optional<QVariant> activables) {
-                             reponse(activables && secretService(*activables));
-                         });
-        });
+    demandeAuBus(bus, contexte, QStringLiteral("NameHasOwner"), {kSecretService},
+                 [bus, contexte, reponse = std::move(reponse)](std::optional<QVariant> present) {
+                     if (!present || present->toBool()) {
+                         reponse(present.has_value());
+                         return;
+                     }
+                     demandeAuBus(bus, contexte, QStringLiteral("ListActivatableNames"), {},
+                                  [reponse](std::optional<QVariant> activables) {
+                                      reponse(activables &&
+                                              activables->toStringList().contains(kSecretService));
+                                  });
+                 });
 }
 
 QString Trousseau::cle(Secret secret) const

@@ -23,11 +23,10 @@ public:
     explicit Trousseau(QString cheminConfig, QObject* parent = nullptr);
     ~Trousseau() override;
 
-    // Whether a Secret Service answers (or can be started) on the session bus. Without one the
-    // passwords stay in the settings file. Blocks for at most about a second.
-    static bool disponible();
-    // The same without blocking: reponse is called once, from the event loop, unless contexte
-    // is gone by then. Only connecting to the bus, when not yet done, waits.
+    // Whether a Secret Service answers (or can be started) on the session bus; without one the
+    // passwords stay in the settings file. reponse is called once, from the event loop, within
+    // about a second, unless contexte is gone by then. Only connecting to the bus, when not yet
+    // done, waits.
     static void disponible(QObject* contexte, std::function<void(bool)> reponse);
 
     // The entry's name in the keyring: the secret and the settings file's absolute path.

@@ -549,10 +549,17 @@ void FenetreParametres::accept()
     if (aEnregistrer_.ValeurBoutonTempo != moteur_.parametres().ValeurBoutonTempo) {
         moteur_.setIntervalle(aEnregistrer_.ValeurBoutonTempo.toInt());
     }
-    if (!Trousseau::disponible()) {
-        enregistre();
-        return;
-    }
+    // Whether a keyring answers is asked without waiting; OK stays off meanwhile.
+    secretsAttendus_ = kQuestionBus;
+    boutonOk_->setEnabled(false);
+    Trousseau::disponible(this, [this](bool present) {
+        secretsAttendus_ = 0;
+        present ? ecritSecrets() : enregistre();
+    });
+}
+
+void FenetreParametres::ecritSecrets()
+{
     const QString smtp = valeur("MotDePasseSmtp");
     const QString ftp = valeur("MotDePasseFtp");
     aEnregistrer_.MotDePasseSmtp.clear();

@@ -53,6 +53,7 @@ private:
     void detectionFinie(const ResultatDetection& r);
     void mailFini(const ResultatEnvoi& r);
     void etatFtp(int etat, const QString& raison);
+    void ecritSecrets();
     void secretEcrit(Secret secret, bool ok, const QString& raison);
     void enregistre();
     QString valeur(const char* nom) const;
@@ -70,7 +71,8 @@ private:
     QTimer* delaiTrousseau_ = nullptr;
     Parametres aEnregistrer_;                 // waits for the keyring's answers
     std::pair<QString, QString> motsDePasse_; // SMTP, FTP
-    int secretsAttendus_ = 0;                 // bits: 1 SMTP, 2 FTP
+    static constexpr int kQuestionBus = 4;
+    int secretsAttendus_ = 0; // bits: 1 SMTP, 2 FTP, kQuestionBus
     QStringList refusTrousseau_;
 
     QPushButton* boutonOk_ = nullptr;

@@ -742,8 +742,8 @@ void TestFenetres::enregistre()
                      "fichier=/ma_page/date.php>fichier=/ma_page/date.php\r\nProtocole=sftp"}) {
         attendu.replace(toAnsi(l.section(u'>', 0, 0)), toAnsi(l.section(u'>', 1)));
     }
-    b.w<QPushButton>("boutonOk")->click();
-    QCOMPARE(b.dialogue->result(), QDialog::Accepted);
+    b.w<QPushButton>("boutonOk")->click(); // saved once the bus has said whether a keyring answers
+    QTRY_COMPARE(b.dialogue->result(), QDialog::Accepted);
     QCOMPARE(lit(cfg), attendu);
     QCOMPARE(QFileInfo(cfg).permissions(),
              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
