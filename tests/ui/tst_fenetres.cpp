@@ -6,6 +6,7 @@
 #include "mail/mailing.h"
 #include "platform/qtplatform.h"
 #include "platform/textcodec.h"
+#include "platform/trousseau.h"
 #include "publish/publication.h"
 #include "support/fakes.h"
 #include "support/fichiers.h"
@@ -33,6 +34,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QStyleOption>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -350,6 +352,7 @@ private slots:
     void essais();
     void valeurFausse();
     void enregistre();
+    void motsDePasseAuTrousseau();
 };
 
 void TestFenetres::textesEntiers_data()
@@ -748,6 +751,26 @@ void TestFenetres::enregistre()
     QCOMPARE(QFileInfo(cfg).permissions(),
              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
     QVERIFY(b.moteur->reglages().mailAuto);
+}
+
+// With a keyring on the bus (avec_trousseau.sh), OK puts the passwords there, not in the file,
+// and the engine takes them.
+void TestFenetres::motsDePasseAuTrousseau()
+{
+    const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    BancParametres b;
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
+    b.saisit("MotDePasseSmtp=s3cret smtp");
+    b.saisit("MotDePasseFtp=s3cret ftp");
+    b.w<QPushButton>("boutonOk")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(b.dialogue->result(), QDialog::Accepted, 20000);
+    QVERIFY(!lit(b.config()).contains("s3cret"));
+    QCOMPARE(b.moteur->secretSmtp(), QStringLiteral("s3cret smtp"));
+    Trousseau t(b.config());
+    QSignalSpy lu(&t, &Trousseau::lu);
+    t.lis(Secret::Ftp);
+    QTRY_COMPARE_WITH_TIMEOUT(lu.count(), 1, 10000);
+    QCOMPARE(lu.first().at(1).toString(), QStringLiteral("s3cret ftp"));
 }
 
 QTEST_MAIN(TestFenetres)
