@@ -10,8 +10,9 @@
 #
 # "system", left out of a plain install and installed by CPack (cmake/Package.cmake) into /usr:
 #   /usr/bin/corvane                      settings, log and pages then go to the XDG folders
-#   /usr/lib/corvane/libcorvane_*.so      its own libraries: the core, the windows, the
-#                                         delivery and the sound modules
+#   /usr/lib/corvane/libcorvane_*.so      its own libraries: the core, the network library,
+#                                         the windows and the modules loaded when first needed
+#                                         (delivery, sound, keyring, history)
 #   /usr/share/corvane/ip_check.php
 #   /usr/share/applications/corvane.desktop       Exec=corvane, Icon=corvane
 #   /usr/share/icons/hicolor/256x256/apps/corvane.png
@@ -31,7 +32,8 @@ install(CODE "
 " COMPONENT user)
 
 install(TARGETS corvane RUNTIME DESTINATION ${CORVANE_PROGRAM_SUBDIR} COMPONENT user)
-install(TARGETS corvane_core corvane_fenetre corvane_envoi corvane_son LIBRARY DESTINATION ${CORVANE_PROGRAM_SUBDIR}
+install(TARGETS corvane_core corvane_reseau corvane_fenetre corvane_envoi corvane_son
+    corvane_trousseau corvane_historique LIBRARY DESTINATION ${CORVANE_PROGRAM_SUBDIR}
         COMPONENT user)
 # The detection script the owner copies to his web host, where the help text says it is.
 install(FILES ${PROJECT_SOURCE_DIR}/resources/ip_check.php DESTINATION ${CORVANE_PROGRAM_SUBDIR}
@@ -74,7 +76,8 @@ configure_file(${PROJECT_SOURCE_DIR}/packaging/corvane.desktop.in
                ${PROJECT_BINARY_DIR}/packaging/system/corvane.desktop @ONLY)
 
 install(TARGETS corvane RUNTIME DESTINATION bin COMPONENT system EXCLUDE_FROM_ALL)
-install(TARGETS corvane_core corvane_fenetre corvane_envoi corvane_son LIBRARY DESTINATION lib/corvane COMPONENT system
+install(TARGETS corvane_core corvane_reseau corvane_fenetre corvane_envoi corvane_son
+    corvane_trousseau corvane_historique LIBRARY DESTINATION lib/corvane COMPONENT system
         EXCLUDE_FROM_ALL)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/ip_check.php DESTINATION share/corvane
         COMPONENT system EXCLUDE_FROM_ALL)

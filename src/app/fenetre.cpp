@@ -3,7 +3,6 @@
 #include "app/fenetre.h"
 
 #include "app/lancement.h"
-#include "detect/detecteip.h"
 #include "history/historique.h"
 #include "mail/mailing.h"
 #include "platform/consoleplatform.h"
@@ -12,6 +11,7 @@
 #include "platform/systemclock.h"
 #include "platform/trousseau.h"
 #include "publish/publication.h"
+#include "reseau/differe.h"
 #include "ui/console.h"
 #include "ui/langue.h"
 #include "watch/moteur.h"
@@ -103,7 +103,7 @@ int avecFenetre(int& argc, char** argv, const QString& configNommee)
     corvane::QtSoundPlayer sound;
     corvane::QtLinkOpener links;
     corvane::SystemClock clock;
-    corvane::DetecteIP detecteur;
+    corvane::DetecteurDiffere detecteur;
     corvane::Mailing mailing(clock);
     corvane::Publication publication;
     corvane::Moteur moteur(corvane::Platform{&boxes, &sound, &links, &clock}, lieux.config,

@@ -3,13 +3,13 @@
 #include "app/lancement.h"
 #include "app/stopsignals.h"
 #include "config/fichierini.h"
-#include "detect/detecteip.h"
 #include "history/historique.h"
 #include "mail/mailing.h"
 #include "platform/consoleplatform.h"
 #include "platform/singleinstance.h"
 #include "platform/systemclock.h"
 #include "publish/publication.h"
+#include "reseau/differe.h"
 #include "watch/moteur.h"
 
 #include <QCoreApplication>
@@ -34,7 +34,7 @@ struct Programme {
     ConsoleMessageBoxes boxes;
     SilentSoundPlayer sound;
     SystemClock clock;
-    DetecteIP detecteur;
+    DetecteurDiffere detecteur;
     Mailing mailing{clock};
     Publication publication;
     Moteur moteur;         // it goes before the services it holds

@@ -2,10 +2,11 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QHostAddress>
 #include <QUrl>
 
 #include <algorithm>
+
+#include <arpa/inet.h>
 
 namespace corvane {
 namespace {
@@ -60,8 +61,7 @@ bool nomValide(QString nom)
 QString Validation::hote(const QString& h)
 {
     if (h.startsWith(u'[') && h.endsWith(u']')) {
-        const QHostAddress a(h.mid(1, h.size() - 2));
-        return a.protocol() == QAbstractSocket::IPv6Protocol
+        return litteralIPv6(h.mid(1, h.size() - 2))
                    ? QString()
                    : QCoreApplication::translate("Validation",
                                                  "adresse IPv6 invalide entre crochets");
@@ -75,7 +75,7 @@ QString Validation::hotePort(const QString& texte)
 {
     const QString t = texte.trimmed();
     if (t.count(u':') > 1 && !t.startsWith(u'[')) { // a bare IPv6 address, without a port
-        return QHostAddress(t).protocol() == QAbstractSocket::IPv6Protocol
+        return litteralIPv6(t)
                    ? QString()
                    : QCoreApplication::translate(
                          "Validation", "adresse IPv6 invalide (avec un port : [adresse]:port)");
@@ -256,6 +256,17 @@ QString verifieValeur(GenreValeur genre, const QString& valeur)
         return Validation::fichier(valeur);
     }
     return {};
+}
+
+bool litteralIPv6(const QString& texte)
+{
+    const qsizetype zone = texte.indexOf(u'%');
+    if (zone == texte.size() - 1) {
+        return false;
+    }
+    const QByteArray adresse = (zone < 0 ? texte : texte.left(zone)).toLatin1();
+    in6_addr octets{};
+    return !adresse.contains('\0') && inet_pton(AF_INET6, adresse.constData(), &octets) == 1;
 }
 
 QString verifieChoix(const QString& valeur, const QStringList& choix)

@@ -24,6 +24,10 @@ enum class GenreValeur {
 // Empty when valeur is fit for genre, else a short French sentence saying what is wrong.
 QString verifieValeur(GenreValeur genre, const QString& valeur);
 
+// An IPv6 address in text ("2001:db8::1", "::ffff:192.0.2.1"), with or without a zone
+// ("fe80::1%eth0"); no brackets, no blanks.
+bool litteralIPv6(const QString& texte);
+
 // A value that must be one of choix (compared after trimming, without regard to case; the
 // empty value means the default and passes).
 QString verifieChoix(const QString& valeur, const QStringList& choix);

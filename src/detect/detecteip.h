@@ -20,11 +20,6 @@ class QTimer;
 
 namespace corvane {
 
-// Text of the error box shown when a detection fails (three lines, CR LF between them).
-inline const QString kErreurDetection =
-    QStringLiteral("         Erreur internet\r\nou configuration fichier 'Corvane.cfg'!\r\n"
-                   " Page et/ou script php non trouv\u00e9");
-
 // What a detection page's body says: the address it holds, or why it holds none.
 struct LectureReponse {
     QString adresse; // empty when the body is not an address

@@ -146,32 +146,8 @@ template <typename Socket> void ferme(Socket*& socket, QObject* proprietaire)
 
 } // namespace
 
-ReglagesDns reglagesDns(const Parametres& p)
-{
-    ReglagesDns r;
-    r.protocole = p.ProtocoleDns;
-    r.nom = p.NomDns;
-    r.serveur = p.ServeurDns;
-    r.zone = p.ZoneDns;
-    r.cle = p.CleDns;
-    r.algorithme = p.AlgorithmeDns;
-    r.secret = p.SecretDns;
-    r.utilisateur = p.UtilisateurDns;
-    r.motDePasse = p.MotDePasseDns;
-    r.ttl = p.TtlDns;
-    r.certificat = p.CertificatHttp;
-    return r;
-}
-
-bool miseAJourDnsDemandee(const Parametres& p)
-{
-    const QString protocole = p.ProtocoleDns.trimmed().toLower();
-    return p.MiseAJourDns == QLatin1String("1") && !protocole.isEmpty() &&
-           protocole != QLatin1String("aucun");
-}
-
 MiseAJourDns::MiseAJourDns(Clock* horloge, QObject* parent)
-    : QObject(parent), horloge_(horloge), chrono_(new QTimer(this)),
+    : ServiceDns(parent), horloge_(horloge), chrono_(new QTimer(this)),
       nam_(new QNetworkAccessManager(this))
 {
     chrono_->setSingleShot(true);

@@ -4,6 +4,7 @@
 // the common dynamic-DNS providers over HTTPS. One update at a time; every wait is bounded.
 
 #include "dns/messagedns.h"
+#include "watch/services.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -24,34 +25,12 @@ class QUdpSocket;
 namespace corvane {
 
 class Clock;
-struct Parametres;
 
 // What dyndns2 providers are told the client is: they ask for a name, a version and a way to
 // reach whoever runs it.
 inline const QString kAgentDns = QStringLiteral("Corvane/1.05 (contact in README)");
 
-// The [DNS] settings as values, plus the CA file to trust for the HTTPS of dyndns2.
-struct ReglagesDns {
-    QString protocole;   // "aucun" or empty: nothing; "rfc2136"; "dyndns2"
-    QString nom;         // the name kept up to date, e.g. maison.example.org
-    QString serveur;     // rfc2136: host, host:port, [v6]:port (53 by default); dyndns2: URL
-    QString zone;        // rfc2136; empty: the name without its first label
-    QString cle;         // TSIG key name
-    QString algorithme;  // hmac-sha256 (empty), hmac-sha512, hmac-sha1
-    QString secret;      // TSIG secret, base64
-    QString utilisateur; // dyndns2
-    QString motDePasse;  // dyndns2
-    QString ttl;         // seconds; empty: 300
-    QString certificat;  // PEM file of CAs trusted beside the system's; empty: none
-
-    bool operator==(const ReglagesDns&) const = default;
-};
-// The [DNS] keys, and [ADRESSE HTTP] "Certificat" for the HTTPS of dyndns2.
-ReglagesDns reglagesDns(const Parametres& p);
-// [OPTION] "Mise a jour DNS" is "1" and [DNS] names a protocol other than "aucun".
-bool miseAJourDnsDemandee(const Parametres& p);
-
-class MiseAJourDns : public QObject {
+class MiseAJourDns : public ServiceDns {
     Q_OBJECT
 public:
     // horloge dates the dyndns2 providers' "come back later"; the system's time when null.
@@ -64,13 +43,9 @@ public:
     // Points reglages.nom at adresse (IPv4: A record, IPv6: AAAA). termine() follows, later,
     // from the event loop. While an update runs, the call waits for it; a later call replaces
     // the one waiting, which then never runs and reports nothing: only the newest address
-    // matters. Virtual so that the engine's tests can record calls instead.
-    virtual void miseAJour(const ReglagesDns& reglages, const QString& adresse);
+    // matters.
+    void miseAJour(const ReglagesDns& reglages, const QString& adresse) override;
     bool enCours() const { return actif_; }
-
-signals:
-    // Once per update that ran; raison is a short French sentence when !ok, never a secret.
-    void termine(bool ok, const QString& raison);
 
 private:
     struct Demande {

@@ -13,7 +13,7 @@
 #include <QObject>
 #include <QString>
 
-#include <functional>
+#include <memory>
 
 namespace corvane {
 
@@ -43,6 +43,25 @@ struct Echec {
     QDateTime debut; // UTC
     QDateTime fin;
     QString raison;
+};
+
+// How an action's outcome is written in the database and the CSV: words rather than numbers,
+// for whoever reads the file with sqlite3.
+QString texteIssue(BilanChangement::Issue issue);
+BilanChangement::Issue issueDe(const QString& texte);
+QString isoUtc(const QDateTime& t); // empty for an invalid time
+
+// The database itself, behind the history (history/historiquesql.h): each call one
+// transaction; the database is opened at the first.
+class StockHistorique {
+public:
+    virtual ~StockHistorique() = default;
+    virtual Resultat ajoute(const Changement& c) = 0;
+    virtual Resultat debutEchec(const QDateTime& debut, const QString& raison) = 0;
+    virtual Resultat finEchec(const QDateTime& fin) = 0; // the run it opened, if any
+    // A database that does not exist yet reads as empty and is not created.
+    virtual QList<Changement> changements(Resultat* r) = 0;
+    virtual QList<Echec> echecs(Resultat* r) = 0;
 };
 
 // The history as text, one line per change or failure run in time order: RFC 4180 (CR LF,
@@ -75,13 +94,10 @@ public:
     QList<Echec> echecs(Resultat* r = nullptr);
 
 private:
-    Resultat ouvre();
-    Resultat migre();
-    Resultat transaction(const std::function<Resultat()>& travail);
+    StockHistorique* stock(Resultat& r); // null with r saying why
 
     QString chemin_;
-    QString connexion_; // the name of this object's Qt SQL connection; empty until opened
-    qint64 echecOuvert_ = 0;
+    std::unique_ptr<StockHistorique> stock_; // made with the first record or read
     const Clock* clock_ = nullptr;
 };
 

@@ -1,9 +1,9 @@
 #include "mail/mailing.h"
 
 #include "mail/message.h"
-#include "mail/smtpdialogue.h"
 #include "mail/utc.h"
 #include "platform/platform.h"
+#include "reseau/differe.h"
 
 #include <QTimer>
 
@@ -21,14 +21,14 @@ const QString kCrLf = QStringLiteral("\r\n");
 
 Mailing::Mailing(const Clock& clock, QObject* parent) : ServiceMail(parent), clock_(clock)
 {
-    ws_ = new SmtpDialogue(this);
-    connect(ws_, &SmtpDialogue::journal, this, &Mailing::ajouteAuLog);
-    connect(ws_, &SmtpDialogue::activite, this, [this] {
+    ws_ = new DialogueSmtpDiffere(this);
+    connect(ws_, &DialogueMail::journal, this, &Mailing::ajouteAuLog);
+    connect(ws_, &DialogueMail::activite, this, [this] {
         ++activites_;
         emit activite();
     });
-    connect(ws_, &SmtpDialogue::erreurSocket, this, &ServiceMail::erreurSocket);
-    connect(ws_, &SmtpDialogue::termine, this, &Mailing::finEnvoi);
+    connect(ws_, &DialogueMail::erreurSocket, this, &ServiceMail::erreurSocket);
+    connect(ws_, &DialogueMail::termine, this, &Mailing::finEnvoi);
 }
 
 Mailing::~Mailing() = default;

@@ -17,7 +17,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcMail)
 namespace corvane {
 
 class Clock;
-class SmtpDialogue;
+class DialogueMail;
 struct ResultatEnvoi;
 
 class Mailing : public ServiceMail {
@@ -71,7 +71,7 @@ private:
     void ajouteAuLog(const QString& entree);
 
     const Clock& clock_;
-    SmtpDialogue* ws_ = nullptr;
+    DialogueMail* ws_ = nullptr;
 
     ReglagesMail reglages_;
     std::array<QString, kEntrees> liste_;

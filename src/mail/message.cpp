@@ -350,37 +350,4 @@ ServeurSmtp lisServeurSmtp(const QString& valeur, quint16 portDefaut)
     return s;
 }
 
-int numeroErreurSocket(QAbstractSocket::SocketError erreur)
-{
-    switch (erreur) {
-    case QAbstractSocket::ConnectionRefusedError:
-        return 10061;
-    case QAbstractSocket::RemoteHostClosedError:
-        return 10054;
-    case QAbstractSocket::HostNotFoundError:
-        return 11001;
-    case QAbstractSocket::SocketAccessError:
-        return 10013;
-    case QAbstractSocket::SocketResourceError:
-        return 10055;
-    case QAbstractSocket::SocketTimeoutError:
-        return 10060;
-    case QAbstractSocket::DatagramTooLargeError:
-        return 10040;
-    case QAbstractSocket::NetworkError:
-        return 10050;
-    case QAbstractSocket::AddressInUseError:
-        return 10048;
-    case QAbstractSocket::SocketAddressNotAvailableError:
-        return 10049;
-    case QAbstractSocket::UnsupportedSocketOperationError:
-        return 10045;
-    case QAbstractSocket::OperationError:
-        return 10022;
-    default:
-        // No Winsock counterpart (proxy, TLS, ...): 20000 + Qt's own number keeps it apart.
-        return 20000 + static_cast<int>(erreur);
-    }
-}
-
 } // namespace corvane

@@ -3,7 +3,6 @@
 // of the SMTP settings and lines (security mode, sender address, addresses, server setting,
 // socket error numbers).
 
-#include <QAbstractSocket>
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -76,9 +75,5 @@ struct ServeurSmtp {
     QString erreur; // why the setting cannot be used; empty when it can
 };
 ServeurSmtp lisServeurSmtp(const QString& valeur, quint16 portDefaut = kPortSmtp);
-
-// The number shown in the socket error box, in the Winsock numbering the program's users know
-// (10061 refused, 10060 timed out, 11001 host not found, ...).
-int numeroErreurSocket(QAbstractSocket::SocketError erreur);
 
 } // namespace corvane

@@ -11,8 +11,10 @@
 // server's certificate is always verified against the system's authorities plus those of the
 // optional "Certificat" file, for the host name of "Serveur smtp".
 
+#include "mail/dialoguemail.h"
 #include "mail/message.h"
 
+#include <QAbstractSocket>
 #include <QByteArray>
 #include <QDateTime>
 #include <QObject>
@@ -29,20 +31,6 @@ class QSslSocket;
 
 namespace corvane {
 
-struct EnvoiMail {
-    QString serveur;           // "Serveur smtp": host, host:port or [v6]:port
-    QString expediteur;        // "Message de": the From display name
-    QString destinataire;      // one address of the list
-    QString sujet;             // "Sujet"
-    QString corps;             // CorpsMail
-    QString securite;          // "Securite": aucune (or empty), starttls, ssl
-    QString utilisateur;       // "Utilisateur": empty for no login
-    QString motDePasse;        // "Mot de passe"
-    QString adresseExpediteur; // "Adresse expediteur" (see adresseEnvoi for the fallbacks)
-    QString certificat;        // "Certificat": a PEM file of extra trusted authorities, or empty
-    QDateTime date;            // the injected clock's now, for the Date header
-};
-
 // One complete server reply.
 struct RepliqueSmtp {
     int code = 0;       // 0 when the reply does not start with three digits
@@ -56,15 +44,11 @@ std::optional<RepliqueSmtp> extraisReponseSmtp(QByteArray& tampon);
 // What a refused mail's report says: the server's reply line, or why there is none.
 QString raisonRefus(const RepliqueSmtp& reponse);
 
-struct ResultatEnvoi {
-    bool envoye = false; // the server took the message (250 to the end of data)
-    QString raison;      // when not sent: the server's reply line or what went wrong
-    // The failure is the connection's, not this recipient's (settings, connection, TLS,
-    // login, time-out): the mailing's other addresses would meet it too.
-    bool connexion = false;
-};
+// The number shown in the socket error box, in the Winsock numbering the program's users know
+// (10061 refused, 10060 timed out, 11001 host not found, ...).
+int numeroErreurSocket(QAbstractSocket::SocketError erreur);
 
-class SmtpDialogue : public QObject {
+class SmtpDialogue : public DialogueMail {
     Q_OBJECT
 public:
     static constexpr int kDelaiParDefautMs = 30000;
@@ -72,22 +56,9 @@ public:
     explicit SmtpDialogue(QObject* parent = nullptr);
     ~SmtpDialogue() override;
 
-    void setDelais(int connexionMs, int reponseMs);
-    // Starts the dialogue and returns at once; termine() tells its end, always exactly once.
-    // Starting while a dialogue runs is refused (false).
-    bool envoie(const EnvoiMail& envoi);
-    bool enCours() const { return etape_ != Etape::Repos; }
-
-signals:
-    // A line for the dialogue log: the connection, TLS being up, each block of server data as
-    // it came, the server's disconnection, an expired wait, a setting that stops the mail.
-    // Nothing the program sends is shown.
-    void journal(const QString& entree);
-    // Every arrival of server data, whatever happens to it.
-    void activite();
-    // The socket failed; the number is in Winsock's numbering.
-    void erreurSocket(int numero, const QString& description);
-    void termine(const corvane::ResultatEnvoi& resultat);
+    void setDelais(int connexionMs, int reponseMs) override;
+    bool envoie(const EnvoiMail& envoi) override;
+    bool enCours() const override { return etape_ != Etape::Repos; }
 
 private:
     enum class Etape {
@@ -152,5 +123,3 @@ private:
 };
 
 } // namespace corvane
-
-Q_DECLARE_METATYPE(corvane::ResultatEnvoi)

@@ -7,9 +7,13 @@
 
 namespace corvane {
 
-// The delivery module (libcurl, ldns) and the sound module (Qt Multimedia).
+// The network library (Qt Network), the delivery module (libcurl, ldns), the sound module
+// (Qt Multimedia), the keyring's client (QtKeychain) and the history's database (Qt SQL).
+inline constexpr char kModuleReseau[] = "libcorvane_reseau.so";
 inline constexpr char kModuleEnvoi[] = "libcorvane_envoi.so";
 inline constexpr char kModuleSon[] = "libcorvane_son.so";
+inline constexpr char kModuleTrousseau[] = "libcorvane_trousseau.so";
+inline constexpr char kModuleHistorique[] = "libcorvane_historique.so";
 
 struct EntreeModule {
     void* fonction = nullptr; // the entry point; null when the module could not be loaded

@@ -1,5 +1,7 @@
 #include "platform/trousseau.h"
 
+#include "platform/modules.h"
+#include "platform/trousseaukeychain.h"
 #include "watch/moteur.h"
 
 #include <QDBusConnection>
@@ -7,8 +9,6 @@
 #include <QDBusPendingCallWatcher>
 #include <QFileInfo>
 #include <QTimer>
-
-#include <qt6keychain/keychain.h>
 
 #include <memory>
 #include <optional>
@@ -49,20 +49,15 @@ void demandeAuBus(const QDBusConnection& bus, QObject* contexte, const QString& 
                      });
 }
 
-QString raisonDe(const QKeychain::Job& job)
+// The keyring's client, loaded with the first job; null with the reason in erreur.
+const TableTrousseau* client(QString& erreur)
 {
-    switch (job.error()) {
-    case QKeychain::NoBackendAvailable:
-        return QStringLiteral("aucun trousseau disponible");
-    case QKeychain::AccessDeniedByUser:
-    case QKeychain::AccessDenied:
-        return QStringLiteral("acc\u00e8s au trousseau refus\u00e9");
-    case QKeychain::CouldNotDeleteEntry:
-        return QStringLiteral("entr\u00e9e du trousseau impossible \u00e0 supprimer");
-    default:
-        break;
+    static const auto module = chargeTable<TableTrousseau>(
+        kModuleTrousseau, "corvane_table_trousseau", kVersionTableTrousseau);
+    if (!module.table) {
+        erreur = QStringLiteral("module trousseau indisponible : %1").arg(module.erreur);
     }
-    return job.errorString().isEmpty() ? QStringLiteral("erreur du trousseau") : job.errorString();
+    return module.table;
 }
 
 } // namespace
@@ -101,49 +96,43 @@ QString Trousseau::cle(Secret secret) const
            cheminConfig_;
 }
 
-// The jobs have no parent: one deleted while the keyring still works on it would be called back
-// after its end. They delete themselves when done; with this object gone their answer is dropped.
 void Trousseau::lis(Secret secret)
 {
-    auto* job = new QKeychain::ReadPasswordJob(kService);
-    job->setKey(cle(secret));
-    connect(job, &QKeychain::Job::finished, this, [this, secret](QKeychain::Job* j) {
-        const auto* lecture = static_cast<QKeychain::ReadPasswordJob*>(j);
-        if (j->error() == QKeychain::NoError) {
-            emit lu(secret, lecture->textData());
-        } else if (j->error() == QKeychain::EntryNotFound) {
-            emit lu(secret, QString());
-        } else {
-            qCWarning(lcTrousseau) << "read failed:" << j->error() << j->errorString();
-            emit echec(secret, raisonDe(*j));
-        }
-    });
-    job->start();
+    lance(secret, std::nullopt);
 }
 
 void Trousseau::ecris(Secret secret, const QString& valeur)
 {
-    QKeychain::Job* job = nullptr;
-    if (valeur.isEmpty()) {
-        job = new QKeychain::DeletePasswordJob(kService);
-    } else {
-        auto* ecriture = new QKeychain::WritePasswordJob(kService);
-        ecriture->setTextData(valeur);
-        job = ecriture;
-    }
-    job->setKey(cle(secret));
-    const bool retrait = valeur.isEmpty();
-    connect(job, &QKeychain::Job::finished, this, [this, secret, retrait](QKeychain::Job* j) {
+    lance(secret, valeur);
+}
+
+void Trousseau::lance(Secret secret, const std::optional<QString>& valeur)
+{
+    const auto fin = [this, secret, lecture = !valeur](const IssueTrousseau& r) {
+        using Etat = IssueTrousseau::Etat;
         // Removing what is not there leaves the keyring as asked.
-        if (j->error() == QKeychain::NoError ||
-            (retrait && j->error() == QKeychain::EntryNotFound)) {
+        if (r.etat != Etat::Erreur && lecture) {
+            emit lu(secret, r.valeur);
+        } else if (r.etat != Etat::Erreur) {
             emit ecrit(secret);
         } else {
-            qCWarning(lcTrousseau) << "write failed:" << j->error() << j->errorString();
-            emit echec(secret, raisonDe(*j));
+            qCWarning(lcTrousseau).noquote()
+                << (lecture ? "read failed:" : "write failed:") << r.detail;
+            emit echec(secret, r.raison);
         }
+    };
+    QString erreur;
+    if (const TableTrousseau* t = client(erreur)) {
+        if (valeur) {
+            t->ecris(kService, cle(secret), *valeur, this, fin);
+        } else {
+            t->lis(kService, cle(secret), this, fin);
+        }
+        return;
+    }
+    QTimer::singleShot(0, this, [fin, erreur] {
+        fin(IssueTrousseau{IssueTrousseau::Etat::Erreur, {}, erreur, erreur});
     });
-    job->start();
 }
 
 void chargeSecrets(Trousseau& trousseau, Moteur& moteur, std::function<void()> ensuite)

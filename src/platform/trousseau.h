@@ -7,7 +7,9 @@
 #include <QObject>
 
 #include <QString>
+
 #include <functional>
+#include <optional>
 
 namespace corvane {
 
@@ -41,6 +43,8 @@ signals:
     void echec(corvane::Secret secret, const QString& raison);
 
 private:
+    void lance(Secret secret, const std::optional<QString>& valeur); // nullopt: a read
+
     QString cheminConfig_;
 };
 

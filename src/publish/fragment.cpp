@@ -1,8 +1,7 @@
 #include "publish/fragment.h"
 
+#include "config/validation.h"
 #include "platform/textcodec.h"
-
-#include <QHostAddress>
 
 namespace corvane {
 namespace {
@@ -25,8 +24,7 @@ bool estIPv6(const QString& adresse)
             return false;
         }
     }
-    QHostAddress a;
-    return a.setAddress(adresse) && a.protocol() == QAbstractSocket::IPv6Protocol;
+    return litteralIPv6(adresse);
 }
 
 } // namespace

@@ -2,14 +2,13 @@
 
 #include "config/fichierini.h"
 #include "config/validation.h"
-#include "detect/detecteip.h"
 #include "mail/message.h"
-#include "mail/smtpdialogue.h"
 #include "mail/utc.h"
 #include "platform/atomicfile.h"
 #include "platform/trousseau.h"
 #include "publish/ftpenvoi.h"
 #include "publish/publication.h"
+#include "reseau/differe.h"
 #include "watch/moteur.h"
 
 #include <QCheckBox>
@@ -246,8 +245,9 @@ QLabel* etiquetteResultat(const QString& nom)
 } // namespace
 
 FenetreParametres::FenetreParametres(Moteur& moteur, QWidget* parent)
-    : QDialog(parent), moteur_(moteur), detect_(new DetecteIP(this)), smtp_(new SmtpDialogue(this)),
-      ftp_(new EnvoiFtp(this)), delaiTrousseau_(new QTimer(this))
+    : QDialog(parent), moteur_(moteur), detect_(new DetecteurDiffere(this)),
+      smtp_(new DialogueSmtpDiffere(this)), ftp_(new EnvoiFtp(this)),
+      delaiTrousseau_(new QTimer(this))
 {
     setObjectName(QStringLiteral("FenetreParametres"));
     setWindowTitle(tr("Paramètres"));
@@ -366,7 +366,7 @@ FenetreParametres::FenetreParametres(Moteur& moteur, QWidget* parent)
     connect(testMail_, &QPushButton::clicked, this, &FenetreParametres::testeMail);
     connect(testFtp_, &QPushButton::clicked, this, &FenetreParametres::testeFtp);
     connect(detect_, &Detecteur::termine, this, &FenetreParametres::detectionFinie);
-    connect(smtp_, &SmtpDialogue::termine, this, &FenetreParametres::mailFini);
+    connect(smtp_, &DialogueMail::termine, this, &FenetreParametres::mailFini);
     connect(ftp_, &EnvoiFtp::etat, this, &FenetreParametres::etatFtp);
 
     auto* boutons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);

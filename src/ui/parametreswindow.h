@@ -21,10 +21,10 @@ class QTimer;
 
 namespace corvane {
 
-class DetecteIP;
+class DetecteurDiffere;
 class EnvoiFtp;
 class Moteur;
-class SmtpDialogue;
+class DialogueSmtpDiffere;
 class Trousseau;
 enum class Secret;
 struct ResultatDetection;
@@ -61,8 +61,8 @@ private:
     Moteur& moteur_;
     SystemClock horloge_;
     std::vector<Saisie> saisies_;
-    DetecteIP* detect_ = nullptr;
-    SmtpDialogue* smtp_ = nullptr;
+    DetecteurDiffere* detect_ = nullptr;
+    DialogueSmtpDiffere* smtp_ = nullptr;
     EnvoiFtp* ftp_ = nullptr;
     QString cheminEssai_; // the trial file's remote path while its upload runs
     std::unique_ptr<QTemporaryDir> dossierEssai_; // and its local copy

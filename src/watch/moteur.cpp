@@ -1,10 +1,9 @@
 #include "watch/moteur.h"
 
 #include "config/fichierini.h"
-#include "detect/detecteip.h"
-#include "dns/miseajourdns.h"
 #include "platform/textcodec.h"
 #include "publish/publication.h"
+#include "reseau/differe.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -29,17 +28,17 @@ void avertit(MessageBoxes& boxes, const QString& texte)
 } // namespace
 
 Moteur::Moteur(Platform platform, QString cheminConfig, Detecteur& detecteur, ServiceMail& mail,
-               ServicePublication& publication, MiseAJourDns* dns, QObject* parent)
+               ServicePublication& publication, ServiceDns* dns, QObject* parent)
     : QObject(parent), platform_(platform), cheminConfig_(std::move(cheminConfig)),
       detect_(detecteur), mail_(mail), publication_(publication),
-      dns_(dns ? dns : new MiseAJourDns(platform.clock, this)), Timer1(new QTimer(this)),
+      dns_(dns ? dns : new MiseAJourDnsDifferee(platform.clock, this)), Timer1(new QTimer(this)),
       delaiBilan_(new QTimer(this))
 {
     delaiBilan_->setSingleShot(true);
     delaiBilan_->setInterval(90 * 1000);
     connect(delaiBilan_, &QTimer::timeout, this, [this] { emetBilan(true); });
     connect(&publication_, &ServicePublication::envoiTermine, this, &Moteur::envoiTermine);
-    connect(dns_, &MiseAJourDns::termine, this, &Moteur::dnsTermine);
+    connect(dns_, &ServiceDns::termine, this, &Moteur::dnsTermine);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
     connect(Timer1, &QTimer::timeout, this, &Moteur::Timer1_Timer);

@@ -27,8 +27,6 @@ Q_DECLARE_LOGGING_CATEGORY(lcWatch)
 // How a check ended: the address as last known, another one, or no answer.
 enum class IssueVerification { Inchangee, Changee, Echec };
 
-class MiseAJourDns;
-
 // What the actions of one change came to. EnCours: the action had not reported when the
 // outcome was due (its bound, or the next change).
 struct BilanChangement {
@@ -67,7 +65,7 @@ class Moteur : public QObject {
 public:
     // dns null: the engine makes its own.
     Moteur(Platform platform, QString cheminConfig, Detecteur& detecteur, ServiceMail& mail,
-           ServicePublication& publication, MiseAJourDns* dns = nullptr, QObject* parent = nullptr);
+           ServicePublication& publication, ServiceDns* dns = nullptr, QObject* parent = nullptr);
     ~Moteur() override;
 
     // Start-up: the old log, the settings (the defaults and the help on a first start), the
@@ -184,7 +182,7 @@ private:
     Detecteur& detect_;
     ServiceMail& mail_;
     ServicePublication& publication_;
-    MiseAJourDns* dns_;
+    ServiceDns* dns_;
     QTimer* Timer1 = nullptr;
 
     Parametres Parametres_;

@@ -33,6 +33,11 @@ struct ResultatDetection {
     QString url;          // the page that answered or failed last, without user and password
 };
 
+// Text of the error box shown when a detection fails (three lines, CR LF between them).
+inline const QString kErreurDetection =
+    QStringLiteral("         Erreur internet\r\nou configuration fichier 'Corvane.cfg'!\r\n"
+                   " Page et/ou script php non trouv\u00e9");
+
 // One request to the detection page; termine() follows every demarre(), exactly once, later.
 class Detecteur : public QObject {
     Q_OBJECT
@@ -85,6 +90,38 @@ signals:
     void termine(const QString& rapport, int refuses,
                  const QList<corvane::IssueMail>& parAdresse = {});
     void erreurSocket(int numero, const QString& description); // for the error box
+};
+
+// The [DNS] settings as values, plus the CA file to trust for the HTTPS of dyndns2.
+struct ReglagesDns {
+    QString protocole;   // "aucun" or empty: nothing; "rfc2136"; "dyndns2"
+    QString nom;         // the name kept up to date, e.g. maison.example.org
+    QString serveur;     // rfc2136: host, host:port, [v6]:port (53 by default); dyndns2: URL
+    QString zone;        // rfc2136; empty: the name without its first label
+    QString cle;         // TSIG key name
+    QString algorithme;  // hmac-sha256 (empty), hmac-sha512, hmac-sha1
+    QString secret;      // TSIG secret, base64
+    QString utilisateur; // dyndns2
+    QString motDePasse;  // dyndns2
+    QString ttl;         // seconds; empty: 300
+    QString certificat;  // PEM file of CAs trusted beside the system's; empty: none
+
+    bool operator==(const ReglagesDns&) const = default;
+};
+ReglagesDns reglagesDns(const Parametres& p);
+bool miseAJourDnsDemandee(const Parametres& p);
+
+// The update of the name to the new address after a change: the real one is in dns/, the
+// engine's tests record the calls instead.
+class ServiceDns : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    virtual void miseAJour(const ReglagesDns& reglages, const QString& adresse) = 0;
+
+signals:
+    // Once per update that ran; raison is a short French sentence when !ok, never a secret.
+    void termine(bool ok, const QString& raison);
 };
 
 // The page: fragment, assembly and upload.

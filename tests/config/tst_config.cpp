@@ -258,6 +258,10 @@ private slots:
         row(G::Url, "http://[::1]/ip", true);
         row(G::HotePort, "[2001:db8::1]:2121", true);
         row(G::HotePort, "2001:db8::1", true);
+        row(G::HotePort, "[fe80::1%eth0]:25", true);
+        row(G::HotePort, "[2001:db8::g]:2121", false);
+        row(G::HotePort, "2001:db8:::1", false);
+        row(G::HotePort, "fe80::1%", false);
         row(G::HotePort, "hote:65536", false);
         row(G::HotePort, "mauvais hote", false);
         row(G::AdresseMail, "root@localhost", true);

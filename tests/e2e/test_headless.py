@@ -93,23 +93,29 @@ def test_check(binary, tmp_path, page, answer, status):
     assert p.saved(answer or OLD)
 
 
-@pytest.mark.parametrize("answer, core_alone, status", [(OLD, False, 0), (NEW, True, 1)],
-                         ids=["no upload yet", "module missing"])
-def test_delivery_module(binary, tmp_path, page, answer, core_alone, status):
-    """libcurl and ldns are loaded with the first upload, not before; an install without their
-    module still checks and says why the upload failed."""
-    page.set_answer(answer)
+@pytest.mark.parametrize("answer, libraries, status, missing", [
+    (OLD, None, 0, None),
+    (NEW, ["core", "reseau"], 1, "module d'envoi indisponible"),
+    (None, ["core"], 2, "module réseau indisponible")],
+    ids=["no upload yet", "delivery module missing", "network library missing"])
+def test_delivery_module(binary, tmp_path, page, answer, libraries, status, missing):
+    """Qt Network is loaded with the first check, libcurl and ldns with the first upload, not
+    before; an install without one of them still starts and says why the step failed."""
+    page.set_answer(answer or NEW)
     p = Headless(tmp_path, binary, settings(page.url(), OPTION=[("Upload fichier", "1")], **{
         "ADRESSE FTP": [("ftp hebergeur", "127.0.0.1:9"), ("fichier à transferer", "date.php"),
                         ("emplacement et fichier", "/date.php")]}), {"date1.php": b"<?php ?>"})
-    if core_alone:
+    if libraries:
         (tmp_path / "lib").mkdir()
-        shutil.copy2(binary.parent / "libcorvane_core.so", tmp_path / "lib")
+        for name in libraries:
+            shutil.copy2(binary.parent / f"libcorvane_{name}.so", tmp_path / "lib")
         p.env["LD_LIBRARY_PATH"] = str(tmp_path / "lib")  # searched before the RUNPATH
     p.env["LD_DEBUG"] = "files"  # each library loaded, on standard error
     code, out, err = p.run("--check")
     assert code == status, err
-    assert "libcurl" not in err and ("module d'envoi indisponible" in err) == core_alone
+    assert "libcurl" not in err
+    assert ("libQt6Network" in err) == (missing != "module réseau indisponible")
+    assert missing is None or missing in err, err
 
 
 @pytest.mark.parametrize("args, cfg", [(["--headless", "--bogus"], b""), (["--headless"], None)],

@@ -6,6 +6,7 @@ import os
 import re
 import signal
 import subprocess
+from pathlib import Path
 
 import harness as h
 
@@ -30,8 +31,13 @@ def test_change_cycle_through_the_rig(desktop, binary, tmp_path):
             p.press("Stop")
             p.wait_log(rb"(\nStop : \r\n.*){%d}" % count, "the Stop entry")
 
+        def maps_network():
+            return "libQt6Network" in (Path("/proc") / str(p.pid) / "maps").read_text()
+
+        # Qt Network (and Kerberos, libproxy under it) waits for the first check.
+        assert not maps_network()
         check(1)  # the last known address
-        assert b"Changement IP" not in p.log()
+        assert b"Changement IP" not in p.log() and maps_network()
 
         r = subprocess.run([h.PYTHON, str(DEMO), "--dir", str(folder), "change-ip", NEW],
                            capture_output=True, text=True, timeout=30)

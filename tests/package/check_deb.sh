@@ -21,7 +21,9 @@ done
 installed corvane && skip "corvane is already installed on this machine; this check leaves it alone"
 
 FILES=(/usr/bin/corvane /usr/lib/corvane/libcorvane_core.so /usr/lib/corvane/libcorvane_fenetre.so
-       /usr/lib/corvane/libcorvane_envoi.so /usr/lib/corvane/libcorvane_son.so
+       /usr/lib/corvane/libcorvane_reseau.so /usr/lib/corvane/libcorvane_envoi.so
+       /usr/lib/corvane/libcorvane_son.so /usr/lib/corvane/libcorvane_trousseau.so
+       /usr/lib/corvane/libcorvane_historique.so
        /usr/share/applications/corvane.desktop
        /usr/share/icons/hicolor/256x256/apps/corvane.png /usr/share/corvane/ip_check.php
        /usr/lib/systemd/user/corvane.service)

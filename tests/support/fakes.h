@@ -1,7 +1,6 @@
 #pragma once
 // Recording fakes of the platform and of the engine's services, which answer when the test says.
 
-#include "dns/miseajourdns.h"
 #include "platform/platform.h"
 #include "watch/services.h"
 
@@ -122,10 +121,9 @@ public:
 };
 
 // An update ends when the test emits termine().
-class FakeDns : public MiseAJourDns {
+class FakeDns : public ServiceDns {
 public:
     Trace trace;
-    FakeDns() : MiseAJourDns(nullptr) {}
     void miseAJour(const ReglagesDns&, const QString& adresse) override { trace("dns " + adresse); }
 };
 

@@ -5,7 +5,6 @@
 #include "support/fichiers.h"
 
 #include "config/fichierini.h"
-#include "detect/detecteip.h"
 #include "platform/textcodec.h"
 #include "watch/moteur.h"
 
