@@ -3,31 +3,79 @@
 #include "config/fichierini.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QPointer>
 #include <QTranslator>
 
+#include <mutex>
+
 namespace corvane {
 namespace {
 
-// Owned by the application object, so that they live exactly as long as it does.
-QTranslator* catalogue(QPointer<QTranslator>& t)
-{
-    if (!t) {
-        t = new QTranslator(QCoreApplication::instance());
+// Qt's own catalogue (its standard buttons, context menus and dialogs) is read with the first
+// of its texts that a window asks for: most launches show none, and the file is 160 KiB that
+// would stay mapped. The program's own texts never make it load.
+class CatalogueQt final : public QTranslator {
+public:
+    CatalogueQt(QString chemin, QObject* parent) : QTranslator(parent), chemin_(std::move(chemin))
+    {}
+
+    QString translate(const char* contexte, const char* source, const char* desambiguisation,
+                      int n) const override
+    {
+        // Qt asks for its layout direction at each catalogue change: both languages are
+        // left to right, which is also its answer when no catalogue has one.
+        if (!contexte || qstrncmp(contexte, "corvane::", 9) == 0 ||
+            qstrcmp(contexte, "Validation") == 0 ||
+            (qstrcmp(contexte, "QGuiApplication") == 0 &&
+             qstrcmp(source, "QT_LAYOUT_DIRECTION") == 0)) {
+            return {};
+        }
+        // Texts may be asked for from more than one thread.
+        std::call_once(charge_, [this] {
+            // A failed load leaves it empty: Qt's English texts show.
+            if (!reel_.load(chemin_)) {
+                qWarning("Qt catalogue %s not loaded", qUtf8Printable(chemin_));
+            }
+        });
+        return reel_.translate(contexte, source, desambiguisation, n);
     }
-    return t;
-}
+    bool isEmpty() const override { return false; }
+
+private:
+    QString chemin_;
+    mutable std::once_flag charge_;
+    mutable QTranslator reel_;
+};
 
 // Replaces what t held by the catalogue at chemin (nothing when chemin is empty).
 void remplace(QPointer<QTranslator>& t, const QString& chemin)
 {
-    QTranslator* tr = catalogue(t);
-    QCoreApplication::removeTranslator(tr);
-    // A failed load leaves the translator empty: the source texts show, which beats a mix.
-    if (!chemin.isEmpty() && tr->load(chemin)) {
-        QCoreApplication::installTranslator(tr);
+    if (t) {
+        QCoreApplication::removeTranslator(t);
+        delete t;
+    }
+    // A failed load leaves no catalogue: the source texts show, which beats a mix.
+    if (!chemin.isEmpty()) {
+        t = new QTranslator(QCoreApplication::instance());
+        if (t->load(chemin)) {
+            QCoreApplication::installTranslator(t);
+        }
+    }
+}
+
+// The same for Qt's catalogue, read when first needed.
+void remplaceQt(QPointer<QTranslator>& t, const QString& chemin)
+{
+    if (t) {
+        QCoreApplication::removeTranslator(t);
+        delete t;
+    }
+    if (QFileInfo::exists(chemin)) {
+        t = new CatalogueQt(chemin, QCoreApplication::instance());
+        QCoreApplication::installTranslator(t);
     }
 }
 
@@ -49,8 +97,9 @@ void appliqueLangue(const QString& langue)
     const bool anglais = langue == kLangueAnglais;
     // French is the source language of the program's texts: it has no catalogue of its own.
     remplace(programme, anglais ? QStringLiteral(":/i18n/corvane_en.qm") : QString());
-    remplace(qt, QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
-                     (anglais ? QStringLiteral("/qtbase_en.qm") : QStringLiteral("/qtbase_fr.qm")));
+    remplaceQt(qt,
+               QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
+                   (anglais ? QStringLiteral("/qtbase_en.qm") : QStringLiteral("/qtbase_fr.qm")));
 }
 
 void installeLangue(const QString& cheminConfig)
