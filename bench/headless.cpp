@@ -23,6 +23,7 @@
 #include "platform/textcodec.h"
 #include "publish/assemblage.h"
 #include "publish/publication.h"
+#include "reseau/differe.h"
 #include "support/fakes.h"
 #include "ui/console.h"
 #include "watch/moteur.h"
@@ -181,7 +182,7 @@ int startup(QApplication& app, const QString& cfg)
     QtSoundPlayer sound;
     QtLinkOpener links;
     SystemClock clock;
-    DetecteIP detecteur;
+    DetecteurDiffere detecteur;
     Mailing mailing(clock);
     Publication publication;
     Moteur moteur(Platform{&boxes, &sound, &links, &clock}, cfg, detecteur, mailing, publication);
@@ -402,7 +403,7 @@ int soak(QStringList args)
     test::FakePlatform fakes;
     QStringList sons;
     fakes.sound.trace.vers = &sons;
-    DetecteIP detecteur;
+    DetecteurDiffere detecteur;
     Mailing mailing(fakes.clock);
     Publication publication;
     Moteur moteur(fakes.platform(), cfg, detecteur, mailing, publication);

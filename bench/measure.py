@@ -931,7 +931,7 @@ def main():
         "",
         f"Run of {today} by bench/run.sh. Machine: {info['nproc']} CPUs, {info['cpu']}, "
         f"{info['ram_gib']:.1f} GiB RAM, Linux {info['kernel']}, load average "
-        f"{info['load']:.1f} at the start. Build type: Release (-O3 -DNDEBUG), GCC.",
+        f"{info['load']:.1f} at the start. Build type: Release (-Os -DNDEBUG), GCC.",
         "",
         "## Targets",
         "",
