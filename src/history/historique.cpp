@@ -25,6 +25,14 @@ const std::array<std::pair<Issue, QLatin1String>, 4> kIssues = {{
     {Issue::EnCours, QLatin1String("sans reponse")},
 }};
 
+QString champCsv(const QString& v)
+{
+    if (!v.contains(u',') && !v.contains(u'"') && !v.contains(u'\r') && !v.contains(u'\n')) {
+        return v;
+    }
+    return u'"' + QString(v).replace(u'"', QLatin1String("\"\"")) + u'"';
+}
+
 } // namespace
 
 QString texteIssue(Issue issue)
@@ -51,18 +59,6 @@ QString isoUtc(const QDateTime& t)
 {
     return t.isValid() ? t.toUTC().toString(Qt::ISODate) : QString();
 }
-
-namespace {
-
-QString champCsv(const QString& v)
-{
-    if (!v.contains(u',') && !v.contains(u'"') && !v.contains(u'\r') && !v.contains(u'\n')) {
-        return v;
-    }
-    return u'"' + QString(v).replace(u'"', QLatin1String("\"\"")) + u'"';
-}
-
-} // namespace
 
 Changement changementDe(const BilanChangement& b)
 {
