@@ -9,7 +9,7 @@ namespace {
 const TableModule<TableLdns>& ldns()
 {
     static const auto module =
-        chargeTable<TableLdns>(kModuleEnvoi, "corvane_table_ldns", kVersionTableLdns);
+        chargeTable<TableLdns>(kModuleEnvoi, "corvane_table_ldns", kVersionTableLdns, "d'envoi");
     return module;
 }
 
@@ -17,14 +17,14 @@ const TableModule<TableLdns>& ldns()
 Message messageSansModule()
 {
     Message r;
-    r.erreur = QStringLiteral("module d'envoi indisponible : %1").arg(ldns().erreur);
+    r.erreur = ldns().erreur;
     return r;
 }
 
 Reponse reponseSansModule()
 {
     Reponse r;
-    r.raison = QStringLiteral("module d'envoi indisponible : %1").arg(ldns().erreur);
+    r.raison = ldns().erreur;
     return r;
 }
 

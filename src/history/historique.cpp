@@ -146,10 +146,9 @@ StockHistorique* Historique::stock(Resultat& r)
 {
     if (!stock_) {
         static const auto module = chargeTable<TableHistorique>(
-            kModuleHistorique, "corvane_table_historique", kVersionTableHistorique);
+            kModuleHistorique, "corvane_table_historique", kVersionTableHistorique, "historique");
         if (!module.table) {
-            r = Resultat::echec(
-                QStringLiteral("module historique indisponible : %1").arg(module.erreur));
+            r = Resultat::echec(module.erreur);
             qCWarning(lcHistorique).noquote() << r.raison;
             return nullptr;
         }

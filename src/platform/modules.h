@@ -28,24 +28,25 @@ EntreeModule chargeModule(const char* nomFichier, const char* entree);
 // const Table*), checked against the version this build expects.
 template <typename Table> struct TableModule {
     const Table* table = nullptr;
-    QString erreur; // why there is none
+    QString erreur; // why there is none: "module <quel> indisponible : <the loader's reason>"
 };
 
+// quel names the module in that reason, as the step that needs it reports it ("réseau").
 template <typename Table>
-TableModule<Table> chargeTable(const char* nomFichier, const char* entree, int version)
+TableModule<Table> chargeTable(const char* nomFichier, const char* entree, int version,
+                               const char* quel)
 {
     TableModule<Table> r;
     const EntreeModule m = chargeModule(nomFichier, entree);
-    if (!m.fonction) {
-        r.erreur = m.erreur;
+    const Table* table = m.fonction ? reinterpret_cast<const Table* (*)()>(m.fonction)() : nullptr;
+    if (table && table->version == version) {
+        r.table = table;
         return r;
     }
-    const Table* table = reinterpret_cast<const Table* (*)()>(m.fonction)();
-    if (!table || table->version != version) {
-        r.erreur = QStringLiteral("%1 d'une autre version").arg(QLatin1String(nomFichier));
-        return r;
-    }
-    r.table = table;
+    const QString raison =
+        !m.fonction ? m.erreur
+                    : QStringLiteral("%1 d'une autre version").arg(QLatin1String(nomFichier));
+    r.erreur = QStringLiteral("module %1 indisponible : %2").arg(QString::fromUtf8(quel), raison);
     return r;
 }
 

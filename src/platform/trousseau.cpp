@@ -53,9 +53,9 @@ void demandeAuBus(const QDBusConnection& bus, QObject* contexte, const QString& 
 const TableTrousseau* client(QString& erreur)
 {
     static const auto module = chargeTable<TableTrousseau>(
-        kModuleTrousseau, "corvane_table_trousseau", kVersionTableTrousseau);
+        kModuleTrousseau, "corvane_table_trousseau", kVersionTableTrousseau, "trousseau");
     if (!module.table) {
-        erreur = QStringLiteral("module trousseau indisponible : %1").arg(module.erreur);
+        erreur = module.erreur;
     }
     return module.table;
 }

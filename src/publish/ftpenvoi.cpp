@@ -14,13 +14,8 @@ namespace {
 const TableModule<TableCurl>& curl()
 {
     static const auto module =
-        chargeTable<TableCurl>(kModuleEnvoi, "corvane_table_curl", kVersionTableCurl);
+        chargeTable<TableCurl>(kModuleEnvoi, "corvane_table_curl", kVersionTableCurl, "d'envoi");
     return module;
-}
-
-QString sansModule()
-{
-    return QStringLiteral("module d'envoi indisponible : %1").arg(curl().erreur);
 }
 
 } // namespace
@@ -32,7 +27,7 @@ UrlFtp construitUrlFtp(const QString& hebergeur, const QString& cheminDistant,
         return t->construitUrlFtp(hebergeur, cheminDistant, protocole);
     }
     UrlFtp r;
-    r.erreur = sansModule();
+    r.erreur = curl().erreur;
     return r;
 }
 
@@ -45,7 +40,7 @@ void TransfertFtp::execute()
     if (const TableCurl* t = curl().table) {
         t->transfere(*this, demande_, fichier_, arret_);
     } else {
-        emit etape(EtatAucun, sansModule());
+        emit etape(EtatAucun, curl().erreur);
     }
 }
 

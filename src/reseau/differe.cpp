@@ -10,10 +10,10 @@ namespace corvane {
 
 const TableReseau* tableReseau(QString* erreur)
 {
-    static const auto module =
-        chargeTable<TableReseau>(kModuleReseau, "corvane_table_reseau", kVersionTableReseau);
+    static const auto module = chargeTable<TableReseau>(kModuleReseau, "corvane_table_reseau",
+                                                        kVersionTableReseau, "réseau");
     if (!module.table && erreur) {
-        *erreur = QStringLiteral("module réseau indisponible : %1").arg(module.erreur);
+        *erreur = module.erreur;
     }
     return module.table;
 }
