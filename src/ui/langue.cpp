@@ -10,6 +10,7 @@
 #include <QTranslator>
 
 #include <mutex>
+#include <utility>
 
 namespace corvane {
 namespace {
@@ -50,31 +51,15 @@ private:
     mutable QTranslator reel_;
 };
 
-// Replaces what t held by the catalogue at chemin (nothing when chemin is empty).
-void remplace(QPointer<QTranslator>& t, const QString& chemin)
+// Replaces what t held by nouveau, which is installed (none when null).
+void remplace(QPointer<QTranslator>& t, QTranslator* nouveau)
 {
     if (t) {
         QCoreApplication::removeTranslator(t);
         delete t;
     }
-    // A failed load leaves no catalogue: the source texts show, which beats a mix.
-    if (!chemin.isEmpty()) {
-        t = new QTranslator(QCoreApplication::instance());
-        if (t->load(chemin)) {
-            QCoreApplication::installTranslator(t);
-        }
-    }
-}
-
-// The same for Qt's catalogue, read when first needed.
-void remplaceQt(QPointer<QTranslator>& t, const QString& chemin)
-{
+    t = nouveau;
     if (t) {
-        QCoreApplication::removeTranslator(t);
-        delete t;
-    }
-    if (QFileInfo::exists(chemin)) {
-        t = new CatalogueQt(chemin, QCoreApplication::instance());
         QCoreApplication::installTranslator(t);
     }
 }
@@ -95,11 +80,18 @@ void appliqueLangue(const QString& langue)
     static QPointer<QTranslator> programme;
     static QPointer<QTranslator> qt;
     const bool anglais = langue == kLangueAnglais;
-    // French is the source language of the program's texts: it has no catalogue of its own.
-    remplace(programme, anglais ? QStringLiteral(":/i18n/corvane_en.qm") : QString());
-    remplaceQt(qt,
-               QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
-                   (anglais ? QStringLiteral("/qtbase_en.qm") : QStringLiteral("/qtbase_fr.qm")));
+    QObject* app = QCoreApplication::instance();
+    // French is the source language of the program's texts: it has no catalogue of its own. A
+    // failed load leaves none: the source texts show, which beats a mix.
+    auto* catalogue = anglais ? new QTranslator(app) : nullptr;
+    if (catalogue && !catalogue->load(QStringLiteral(":/i18n/corvane_en.qm"))) {
+        delete std::exchange(catalogue, nullptr);
+    }
+    remplace(programme, catalogue);
+    const QString cheminQt =
+        QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
+        (anglais ? QStringLiteral("/qtbase_en.qm") : QStringLiteral("/qtbase_fr.qm"));
+    remplace(qt, QFileInfo::exists(cheminQt) ? new CatalogueQt(cheminQt, app) : nullptr);
 }
 
 void installeLangue(const QString& cheminConfig)
