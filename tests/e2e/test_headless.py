@@ -81,26 +81,15 @@ def test_change_mailed_uploaded_printed_then_stop_during_upload(binary, tmp_path
         assert re.search(entry(b"\r\n"), (p.dir / "corvane.log").read_bytes())
 
 
-@pytest.mark.parametrize("answer, status", [(OLD, 0), (NEW, 1), (None, 2)],
-                         ids=["unchanged", "changed", "failed"])
-def test_check(binary, tmp_path, page, answer, status):
-    if answer:
-        page.set_answer(answer)
-    p = Headless(tmp_path, binary, settings(page.url()))
-    code, out, err = p.run("--check")
-    assert code == status, err
-    assert (out, "HTTP 404" in err) == ((answer + "\n", False) if answer else ("", True))
-    assert p.saved(answer or OLD)
-
-
 @pytest.mark.parametrize("answer, libraries, status, missing", [
     (OLD, None, 0, None),
     (NEW, ["core", "reseau"], 1, "module d'envoi indisponible"),
     (None, ["core"], 2, "module réseau indisponible")],
-    ids=["no upload yet", "delivery module missing", "network library missing"])
-def test_delivery_module(binary, tmp_path, page, answer, libraries, status, missing):
-    """Qt Network is loaded with the first check, libcurl and ldns with the first upload, not
-    before; an install without one of them still starts and says why the step failed."""
+    ids=["unchanged, no upload yet", "changed, delivery module missing", "network missing"])
+def test_check(binary, tmp_path, page, answer, libraries, status, missing):
+    """--check prints and saves the address, its status says how it went. Qt Network is loaded
+    with the first check, libcurl and ldns with the first upload, not before; an install without
+    one of them still starts and says why the step failed."""
     page.set_answer(answer or NEW)
     p = Headless(tmp_path, binary, settings(page.url(), OPTION=[("Upload fichier", "1")], **{
         "ADRESSE FTP": [("ftp hebergeur", "127.0.0.1:9"), ("fichier à transferer", "date.php"),
@@ -113,6 +102,7 @@ def test_delivery_module(binary, tmp_path, page, answer, libraries, status, miss
     p.env["LD_DEBUG"] = "files"  # each library loaded, on standard error
     code, out, err = p.run("--check")
     assert code == status, err
+    assert out == (answer + "\n" if answer else "") and p.saved(answer or OLD)
     assert "libcurl" not in err
     assert ("libQt6Network" in err) == (missing != "module réseau indisponible")
     assert missing is None or missing in err, err

@@ -287,13 +287,12 @@ void TestMoteur::scenario_data()
     row("alarm", "", "S =2 a1 b t3 b101 k a0 t117 b =3 t1 b1 S a0",
         "?|Changement IP|ecrit 2|bilan 1>2 - - -|Start : |?|Changement IP|"
         "ecrit 3|bilan 2>3 - - -|Stop : ");
-    // A failed detection is no change; a run of one failure is logged once, one box at a time.
-    row("a failure between two good answers", "", "S =5 t120 !404 t120 !404 t120 =5",
+    // A failed detection is no change; a run of one failure is logged once, one box at a time;
+    // even an unchanged good answer ends the run.
+    row("a failure between two good answers", "", "S =5 t120 !404 t120 !404 t120 =5 t120 x !404",
         "?|Changement IP|ecrit 5|bilan 1>5 - - -|Start : |?|serie 404|"
-        "Erreur d\u00e9tection : 404|boite 404|?|?");
-    row("a good answer ends a run of failures", "", "S !404 t120 =5 t120 x !404",
-        "?|serie 404|Erreur d\u00e9tection : 404|boite 404|Start : |?|Changement IP|"
-        "ecrit 5|bilan 1>5 - - -|?|serie 404|Erreur d\u00e9tection : 404|boite 404");
+        "Erreur d\u00e9tection : 404|boite 404|?|?|?|serie 404|Erreur d\u00e9tection : 404|"
+        "boite 404");
     row("a new reason is logged, the box waits", "", "S !404 t120 !500 t120 x !500",
         "?|serie 404|Erreur d\u00e9tection : 404|boite 404|Start : |?|"
         "Erreur d\u00e9tection : 500|?|boite 500");
